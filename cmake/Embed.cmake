@@ -1,6 +1,6 @@
 # vt_embed_file(<target> <symbol> <file>): adds to <target> a source that
-# holds the bytes of <file> as read-only data:
-#   extern const unsigned char <symbol>[]; extern const int <symbol>_size;
+# holds the bytes of <file> as read-only data, as
+#   extern const std::span<const std::uint8_t> vt::<symbol>;
 function(vt_embed_file target symbol file)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/embedded_${symbol}.cpp)
   add_custom_command(
