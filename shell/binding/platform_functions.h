@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace vt {
 
@@ -35,6 +37,14 @@ extern PlatformFunction PLATFORM_FUNCTIONS[PLATFORM_FUNCTION_COUNT];
 // The address of entry `index`, binding it first when needed. Safe from any
 // thread; once bound, a plain atomic load. Does not return on failure.
 void* platform_function_address(int index);
+
+// The file a library of the table is looked for as: "wininet.dll" is
+// "libwininet.so" (lower case, "lib" before, ".so" for ".dll").
+std::string library_file_name(std::string_view library);
+
+// Loads a library by its table name: first from the folder that holds the
+// executable, then by the system's normal search. Null when neither has it.
+void* load_platform_library(std::string_view library);
 
 template <class Function>
 Function* platform_function(int index) {
