@@ -17,14 +17,14 @@ enum HttpMethod : std::int32_t { HTTP_GET = 0, HTTP_POST, HTTP_HEAD, HTTP_PUT, H
 // in use and skips the merge; an empty text given is something else.
 struct HttpRequestOptions {
     std::int32_t method = HTTP_GET;
-    Text body_text;
+    Text body_text{};
     Text* send_cookies = nullptr;      // in/out
     Text* returned_cookies = nullptr;  // out
     Text* extra_headers = nullptr;     // in/out: on return, the block that was sent
     Text* returned_headers = nullptr;  // out: the raw response header block
     bool no_redirect = false;
     Bytes* body_bytes = nullptr;       // in/out
-    Text proxy;
+    Text proxy{};
     bool merge_returned_cookies = true;
 };
 

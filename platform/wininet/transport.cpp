@@ -1,0 +1,349 @@
+// The transport library: the seven operations the program binds by name,
+// over libcurl. Opening handles only records settings; all network work,
+// and so every network failure, happens in HttpSendRequestA.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <variant>
+
+#include "platform/wininet/inet_functions.h"
+#include "platform/wininet/transport_limits.h"
+
+namespace {
+
+struct Session {
+    std::string agent;
+    std::uint32_t access_type = INTERNET_OPEN_TYPE_DIRECT;
+    std::string proxy;
+};
+
+struct Connection {
+    std::shared_ptr<const Session> session;
+    std::string host;
+    std::uint16_t port = 0;
+};
+
+struct Request {
+    std::shared_ptr<const Connection> connection;
+    std::string verb;
+    std::string object;
+    std::uint32_t flags = 0;
+
+    // Filled by the send, read by the other calls; one request is used by
+    // one thread at a time, the handle table guards only its lifetime.
+    std::mutex lock;
+    bool answered = false;  // a response's status and headers arrived
+    std::string header_lines;
+    std::string body;
+    std::size_t read_offset = 0;
+};
+
+using Object = std::variant<std::shared_ptr<Session>, std::shared_ptr<Connection>, std::shared_ptr<Request>>;
+
+// Handles are numbers handed out once, never addresses: a made-up, stale or
+// closed handle is simply not found.
+class HandleTable {
+public:
+    InternetHandle add(Object object) {
+        const std::lock_guard guard(lock_);
+        const std::uintptr_t id = ++last_id_;
+        objects_.emplace(id, std::move(object));
+        return reinterpret_cast<InternetHandle>(id);
+    }
+    template <class T>
+    std::shared_ptr<T> find(InternetHandle handle) {
+        const std::lock_guard guard(lock_);
+        const auto found = objects_.find(reinterpret_cast<std::uintptr_t>(handle));
+        if (found == objects_.end()) return nullptr;
+        const auto* object = std::get_if<std::shared_ptr<T>>(&found->second);
+        return object ? *object : nullptr;
+    }
+    bool remove(InternetHandle handle) {
+        const std::lock_guard guard(lock_);
+        return objects_.erase(reinterpret_cast<std::uintptr_t>(handle)) == 1;
+    }
+
+private:
+    std::mutex lock_;
+    std::uintptr_t last_id_ = 0;
+    std::unordered_map<std::uintptr_t, Object> objects_;
+};
+
+HandleTable& handles() {
+    static auto* table = new HandleTable;  // outlives every thread that may still call
+    return *table;
+}
+
+// One in-memory cookie store for the whole process, shared by all threads.
+class CookieStore {
+public:
+    CookieStore() {
+        share_ = curl_share_init();
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &CookieStore::lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &CookieStore::unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    }
+    CURLSH* share() const { return share_; }
+
+private:
+    static void lock(CURL*, curl_lock_data, curl_lock_access, void* self) { static_cast<CookieStore*>(self)->mutex_.lock(); }
+    static void unlock(CURL*, curl_lock_data, void* self) { static_cast<CookieStore*>(self)->mutex_.unlock(); }
+    CURLSH* share_ = nullptr;
+    std::mutex mutex_;
+};
+
+CookieStore& cookie_store() {
+    static auto* store = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        return new CookieStore;
+    }();
+    return *store;
+}
+
+bool has_line_break(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// A header block is lines joined by CR LF: no bare CR or LF, no empty line.
+bool is_safe_header_block(std::string_view block) {
+    if (block.empty()) return true;
+    if (block.starts_with("\r\n") || block.ends_with("\r\n") || block.find("\r\n\r\n") != std::string_view::npos)
+        return false;
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        if (block[i] == '\r' && (i + 1 >= block.size() || block[i + 1] != '\n')) return false;
+        if (block[i] == '\n' && (i == 0 || block[i - 1] != '\r')) return false;
+    }
+    return true;
+}
+
+struct CurlEasy {
+    CURL* handle = curl_easy_init();
+    curl_slist* headers = nullptr;
+    ~CurlEasy() {
+        curl_slist_free_all(headers);
+        curl_easy_cleanup(handle);
+    }
+    void add_header(const std::string& line) {
+        if (curl_slist* grown = curl_slist_append(headers, line.c_str())) headers = grown;
+    }
+};
+
+std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* request = static_cast<Request*>(user);
+    std::string_view line(data, size * count);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.starts_with("HTTP/")) {
+        // A new response (after a redirect or a 100 Continue): only the
+        // final one is kept.
+        request->header_lines.clear();
+        request->body.clear();
+        request->answered = true;
+    }
+    if (!line.empty()) {
+        request->header_lines.append(line);
+        request->header_lines.append("\r\n");
+    }
+    return size * count;
+}
+
+std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* request = static_cast<Request*>(user);
+    const std::size_t bytes = size * count;
+    // Past the cap the transfer stops; what came is kept, as after a failed read.
+    if (request->body.size() + bytes > VT_TRANSPORT_MAX_BODY_BYTES) {
+        request->body.append(data, VT_TRANSPORT_MAX_BODY_BYTES - request->body.size());
+        return 0;
+    }
+    if (request->body.capacity() < request->body.size() + bytes) {
+        request->body.reserve(std::max(request->body.capacity() * 2, request->body.size() + bytes));
+    }
+    request->body.append(data, bytes);
+    return bytes;
+}
+
+// The proxy the session names for this scheme, or none.
+std::string proxy_for(const Session& session, bool secure) {
+    if (session.access_type != INTERNET_OPEN_TYPE_PROXY) return {};
+    constexpr std::string_view http_only = "http=";
+    if (std::string_view(session.proxy).starts_with(http_only)) {
+        return secure ? std::string() : session.proxy.substr(http_only.size());
+    }
+    return session.proxy;
+}
+
+bool perform(Request& request, std::string_view header_block, const void* body, std::uint32_t body_length) {
+    const Connection& connection = *request.connection;
+    const Session& session = *connection.session;
+    if (has_line_break(connection.host) || has_line_break(request.object) || has_line_break(request.verb) ||
+        !is_safe_header_block(header_block) || connection.host.empty()) {
+        return false;
+    }
+    const bool secure = (request.flags & INTERNET_FLAG_SECURE) != 0;
+    CurlEasy easy;
+    if (!easy.handle) return false;
+    CURL* curl = easy.handle;
+    const std::string url = std::string(secure ? "https://" : "http://") + connection.host + ":" +
+                            std::to_string(connection.port) + request.object;
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // An https request never follows a redirect to plain http.
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    const bool follow = (request.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0;
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(VT_TRANSPORT_MAX_REDIRECTS));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(VT_TRANSPORT_CONNECT_TIMEOUT_S));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(VT_TRANSPORT_STALL_TIMEOUT_S));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(VT_TRANSPORT_EXCHANGE_TIMEOUT_S));
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(VT_TRANSPORT_NETWORK_BUFFER_BYTES));
+    // The body comes back exactly as the server sent it.
+    curl_easy_setopt(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    // Only the settings of the session count: an empty proxy and bypass list
+    // also keep libcurl from reading proxy variables from the environment.
+    const std::string proxy = proxy_for(session, secure);
+    curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, session.agent.c_str());
+    if ((request.flags & INTERNET_FLAG_NO_COOKIES) == 0) {
+        curl_easy_setopt(curl, CURLOPT_SHARE, cookie_store().share());
+        curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // the cookie engine on, nothing read from disk
+    }
+
+    std::size_t line_start = 0;
+    bool has_content_type = false;
+    while (line_start < header_block.size()) {
+        std::size_t line_end = header_block.find("\r\n", line_start);
+        if (line_end == std::string_view::npos) line_end = header_block.size();
+        const std::string line(header_block.substr(line_start, line_end - line_start));
+        if (line.size() >= 13 && strncasecmp(line.c_str(), "Content-Type:", 13) == 0) has_content_type = true;
+        easy.add_header(line);
+        line_start = line_end + 2;
+    }
+    // libcurl adds neither of these of its own.
+    if (!has_content_type) easy.add_header("Content-Type:");
+    easy.add_header("Expect:");
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, easy.headers);
+
+    if (request.verb == "HEAD") {
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    } else if (request.verb == "GET") {
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
+        if (request.verb == "POST" || body_length > 0) {
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body_length));
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body_length > 0 ? body : "");
+        }
+    }
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &request);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &request);
+
+    const CURLcode result = curl_easy_perform(curl);
+    if (result == CURLE_UNSUPPORTED_PROTOCOL) {
+        // A refused redirect: the send failed, nothing of it counts.
+        request.answered = false;
+        request.header_lines.clear();
+        request.body.clear();
+    }
+    return result == CURLE_OK;
+}
+
+constexpr std::int32_t SUCCESS = 1;
+constexpr std::int32_t FAILURE = 0;
+
+std::string text_or_empty(const char* text) { return text ? std::string(text) : std::string(); }
+
+}  // namespace
+
+#define VT_EXPORT extern "C" __attribute__((visibility("default")))
+
+VT_EXPORT InternetHandle InternetOpenA(const char* agent, std::uint32_t access_type, const char* proxy, const char*,
+                                       std::uint32_t) {
+    auto session = std::make_shared<Session>();
+    session->agent = text_or_empty(agent);
+    session->agent.resize(std::min(session->agent.size(), session->agent.find_first_of("\r\n")));
+    session->access_type = access_type;
+    session->proxy = text_or_empty(proxy);
+    return handles().add(std::move(session));
+}
+
+VT_EXPORT InternetHandle InternetConnectA(InternetHandle internet, const char* server_name, std::uint16_t server_port,
+                                          const char*, const char*, std::uint32_t service, std::uint32_t,
+                                          std::uintptr_t) {
+    auto session = handles().find<Session>(internet);
+    if (!session || service != INTERNET_SERVICE_HTTP) return nullptr;
+    auto connection = std::make_shared<Connection>();
+    connection->session = std::move(session);
+    connection->host = text_or_empty(server_name);
+    connection->port = server_port;
+    return handles().add(std::move(connection));
+}
+
+VT_EXPORT InternetHandle HttpOpenRequestA(InternetHandle connection_handle, const char* verb, const char* object_name,
+                                          const char*, const char*, const char**, std::uint32_t flags,
+                                          std::uintptr_t) {
+    auto connection = handles().find<Connection>(connection_handle);
+    if (!connection) return nullptr;
+    auto request = std::make_shared<Request>();
+    request->connection = std::move(connection);
+    request->verb = verb && *verb ? verb : "GET";
+    request->object = object_name && *object_name ? object_name : "/";
+    request->flags = flags;
+    return handles().add(std::move(request));
+}
+
+VT_EXPORT std::int32_t HttpSendRequestA(InternetHandle request_handle, const char* headers,
+                                        std::uint32_t headers_length, const void* optional,
+                                        std::uint32_t optional_length) {
+    const auto request = handles().find<Request>(request_handle);
+    if (!request) return FAILURE;
+    const std::lock_guard guard(request->lock);
+    const std::string_view header_block = headers ? std::string_view(headers, strnlen(headers, headers_length))
+                                                  : std::string_view();
+    return perform(*request, header_block, optional, optional ? optional_length : 0) ? SUCCESS : FAILURE;
+}
+
+VT_EXPORT std::int32_t InternetReadFile(InternetHandle file, void* buffer, std::uint32_t bytes_to_read,
+                                        std::uint32_t* bytes_read) {
+    if (bytes_read) *bytes_read = 0;
+    const auto request = handles().find<Request>(file);
+    if (!request || !buffer || !bytes_read) return FAILURE;
+    const std::lock_guard guard(request->lock);
+    const std::size_t available = request->body.size() - request->read_offset;
+    const std::size_t count = std::min<std::size_t>(available, bytes_to_read);
+    std::memcpy(buffer, request->body.data() + request->read_offset, count);
+    request->read_offset += count;
+    *bytes_read = static_cast<std::uint32_t>(count);
+    return SUCCESS;
+}
+
+VT_EXPORT std::int32_t HttpQueryInfoA(InternetHandle request_handle, std::uint32_t info_level, void* buffer,
+                                      std::uint32_t* buffer_length, std::uint32_t*) {
+    const auto request = handles().find<Request>(request_handle);
+    if (!request || !buffer_length || info_level != HTTP_QUERY_RAW_HEADERS_CRLF) return FAILURE;
+    const std::lock_guard guard(request->lock);
+    if (!request->answered) return FAILURE;
+    const std::string block = request->header_lines + "\r\n";
+    if (!buffer || block.size() + 1 > *buffer_length) {
+        *buffer_length = static_cast<std::uint32_t>(block.size() + 1);
+        return FAILURE;
+    }
+    std::memcpy(buffer, block.c_str(), block.size() + 1);
+    *buffer_length = static_cast<std::uint32_t>(block.size());
+    return SUCCESS;
+}
+
+VT_EXPORT std::int32_t InternetCloseHandle(InternetHandle handle) {
+    return handles().remove(handle) ? SUCCESS : FAILURE;
+}
