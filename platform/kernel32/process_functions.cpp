@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -24,6 +25,8 @@ HandleTable& handles() {
     return *table;
 }
 
+ProcessHandle to_handle(std::size_t position) { return reinterpret_cast<ProcessHandle>(position + 1); }
+
 bool process_exists(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
 }  // namespace
@@ -40,8 +43,11 @@ __attribute__((visibility("default"))) ProcessHandle OpenProcess(std::uint32_t d
     if ((desired_access & PROCESS_TERMINATE) == 0 || !process_exists(pid)) return nullptr;
     HandleTable& table = handles();
     const std::lock_guard guard(table.lock);
-    table.processes.push_back(pid);
-    return reinterpret_cast<ProcessHandle>(static_cast<std::uintptr_t>(table.processes.size()));
+    // Handles are never closed, so one per process keeps the table as small
+    // as the set of processes ever opened.
+    auto slot = std::find(table.processes.begin(), table.processes.end(), pid);
+    if (slot == table.processes.end()) slot = table.processes.insert(slot, pid);
+    return to_handle(static_cast<std::size_t>(slot - table.processes.begin()));
 }
 
 __attribute__((visibility("default"))) std::int32_t TerminateProcess(ProcessHandle process, std::uint32_t exit_code) {

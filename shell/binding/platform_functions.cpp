@@ -43,12 +43,13 @@ std::string executable_folder() {
 
 std::string library_file_name(std::string_view library) {
     // "wininet.dll" -> "libwininet.so"; names that are already files stay.
-    if (library.size() > 4 && library.substr(library.size() - 4) == ".dll") {
-        std::string base(library.substr(0, library.size() - 4));
-        for (char& c : base) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return "lib" + base + ".so";
-    }
-    return std::string(library);
+    // The platform's library names ignore case, so "Kernel32.DLL" is the same.
+    constexpr std::string_view SUFFIX = ".dll";
+    std::string lower(library);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.size() <= SUFFIX.size() || !lower.ends_with(SUFFIX)) return std::string(library);
+    lower.resize(lower.size() - SUFFIX.size());
+    return "lib" + lower + ".so";
 }
 
 void* load_platform_library(std::string_view library) {
@@ -104,13 +105,14 @@ void* platform_function_address(int index) {
     const Found found = look_up(entry);
     if (found.address == nullptr) binding_failed(entry);
     // Two threads may bind at once: the first stored address wins and both
-    // call it. The loser's library reference is the same library (dlopen
-    // counts references), so it simply stays loaded like the winner's.
+    // call it. The loser's reference is to a library the winner keeps loaded
+    // (dlopen counts references), so giving it back unloads nothing.
     void* expected = nullptr;
     if (entry.address.compare_exchange_strong(expected, found.address, std::memory_order_acq_rel)) {
         entry.library_handle.store(found.library, std::memory_order_release);
         return found.address;
     }
+    ::dlclose(found.library);
     return expected;
 }
 

@@ -39,7 +39,8 @@ extern PlatformFunction PLATFORM_FUNCTIONS[PLATFORM_FUNCTION_COUNT];
 void* platform_function_address(int index);
 
 // The file a library of the table is looked for as: "wininet.dll" is
-// "libwininet.so" (lower case, "lib" before, ".so" for ".dll").
+// "libwininet.so" (lower case, "lib" before, ".so" for ".dll", in any case).
+// A name without ".dll" is taken as a file name already.
 std::string library_file_name(std::string_view library);
 
 // Loads a library by its table name: first from the folder that holds the

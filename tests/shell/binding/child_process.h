@@ -1,6 +1,8 @@
 // Runs a test child program and collects its status and output.
 #pragma once
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,7 +11,9 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vt {
@@ -29,7 +33,8 @@ struct TempFolder {
     std::filesystem::path path;
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vt-test-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+        path = pattern;
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -44,33 +49,38 @@ inline std::string read_file(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs `program` with `args`; `environment` adds NAME=VALUE entries.
+// Runs `program` with `args` and waits for it. `environment` adds NAME=VALUE
+// entries; the caller's LD_LIBRARY_PATH is never passed on, so the child's
+// normal library search sees only what the test gives it.
 inline ChildResult run_child(const std::filesystem::path& program, std::initializer_list<std::string> args,
-                             std::initializer_list<std::string> environment) {
+                             std::initializer_list<std::string> environment = {}) {
     const TempFolder outputs;
     const auto out_file = outputs.path / "out";
     const auto err_file = outputs.path / "err";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::FILE* out = std::freopen(out_file.c_str(), "w", stdout);
-        std::FILE* err = std::freopen(err_file.c_str(), "w", stderr);
-        if (!out || !err) ::_exit(127);
-        std::vector<std::string> arg_storage{program.string()};
-        arg_storage.insert(arg_storage.end(), args);
-        std::vector<char*> argv;
-        for (auto& a : arg_storage) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env_storage(environment);
-        for (char** e = environ; *e; ++e) {
-            if (std::string_view(*e).starts_with("LD_LIBRARY_PATH=")) continue;
-            env_storage.emplace_back(*e);
-        }
-        std::vector<char*> envp;
-        for (auto& e : env_storage) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        ::execve(program.c_str(), argv.data(), envp.data());
-        ::_exit(127);
+
+    std::vector<std::string> arg_storage{program.string()};
+    arg_storage.insert(arg_storage.end(), args);
+    std::vector<char*> argv;
+    for (auto& arg : arg_storage) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> env_storage(environment);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!std::string_view(*entry).starts_with("LD_LIBRARY_PATH=")) env_storage.emplace_back(*entry);
     }
+    std::vector<char*> envp;
+    for (auto& entry : env_storage) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) throw std::runtime_error("cannot start " + program.string());
+
     int raw = 0;
     ::waitpid(pid, &raw, 0);
     ChildResult result;

@@ -2,6 +2,7 @@
 //   platform_child terminate-self     busy threads, then terminate_process()
 //   platform_child terminate PID      terminate_process(PID), prints the result
 //   platform_child process-id         prints what entry GetCurrentProcessId gives
+//   platform_child process-id-worker  the same, bound and called on a worker thread
 #include <unistd.h>
 
 #include <chrono>
@@ -35,8 +36,16 @@ int main(int argc, char** argv) {
         std::printf("%s\n", ended ? "true" : "false");
         return 0;
     }
-    if (mode == "process-id") {
+    const auto print_process_id = [] {
         std::printf("%u\n", vt::platform_function<GetCurrentProcessIdFunction>(vt::PF_GET_CURRENT_PROCESS_ID)());
+    };
+    if (mode == "process-id") {
+        print_process_id();
+        return 0;
+    }
+    if (mode == "process-id-worker") {
+        std::thread worker(print_process_id);
+        worker.join();
         return 0;
     }
     return 2;
