@@ -11,7 +11,16 @@ function(vt_add_gtest name)
   if(arg_OUTPUT_DIR)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${arg_OUTPUT_DIR})
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${arg_LABELS}" ENVIRONMENT "VT_SOURCE_DIR=${PROJECT_SOURCE_DIR};VT_BIN_DIR=${VT_BIN_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  # Discovery hands its PROPERTIES on as one flat list, which splits the list
+  # values below and drops an empty one; so they are set by a script that
+  # ctest reads after the discovered tests (listed in ${name}_TESTS).
+  set(properties_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+  file(WRITE ${properties_script}
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES\n"
+    "    LABELS \"${arg_LABELS}\"\n"
+    "    ENVIRONMENT \"VT_SOURCE_DIR=${PROJECT_SOURCE_DIR};VT_BIN_DIR=${VT_BIN_DIR}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties_script})
 endfunction()
