@@ -66,8 +66,10 @@ public:
     // should look now, background, picture and current frame.
     RgbaImage render() const;
 
-private:
+    // Shared with the animation ticks, which outlive no box they refer to.
     struct State;
+
+private:
     std::shared_ptr<State> state_;
 };
 
