@@ -22,11 +22,14 @@ public:
     // response (and may hold the socket open, stall or reset it).
     using Answer = std::function<void(const std::string& request, int socket)>;
 
-    explicit RawServer(Answer answer) : answer_(std::move(answer)) {
+    explicit RawServer(Answer answer, int port = 0) : answer_(std::move(answer)) {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        const int reuse = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(listener_, 64);
         socklen_t length = sizeof address;
