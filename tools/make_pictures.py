@@ -1,13 +1,17 @@
 #!/usr/bin/python3
-"""Draws the picture box's test fixtures: small pictures of our own in each
-format the box recognises, plus broken ones. Deterministic: the same files
-every run. Usage: make_pictures.py OUTPUT_DIR"""
+"""Draws pictures of our own in each format the picture box recognises:
+the test fixtures (small, plus broken ones) and the picture service's
+sample pictures of the character fu. Deterministic: the same files every run.
+Usage: make_pictures.py FIXTURE_DIR [SAMPLE_DIR]"""
 import io
 import struct
 import sys
 from pathlib import Path
 
-from PIL import Image, ImageDraw
+from PIL import Image, ImageDraw, ImageFont
+
+FONT = "/usr/share/fonts/opentype/noto/NotoSerifCJK-Bold.ttc"
+FU = "\u798f"
 
 
 def gradient(width, height):
@@ -73,5 +77,48 @@ def main(out):
         b"\x89PNG\r\n\x1a\n" + struct.pack(">I", len(ihdr)) + chunk + struct.pack(">I", zlib.crc32(chunk)))
 
 
+def fu_picture(width, height, paper, ink, frame=None):
+    """A fu character centred on a square of paper, as large as fits."""
+    image = Image.new("RGBA", (width, height), paper)
+    draw = ImageDraw.Draw(image)
+    side = min(width, height)
+    if frame:
+        border = max(2, side // 30)
+        draw.rectangle([border, border, width - border - 1, height - border - 1], outline=frame, width=border)
+    font = ImageFont.truetype(FONT, int(side * 0.78))
+    box = draw.textbbox((0, 0), FU, font=font)
+    x = (width - (box[2] - box[0])) // 2 - box[0]
+    y = (height - (box[3] - box[1])) // 2 - box[1]
+    draw.text((x, y), FU, font=font, fill=ink)
+    return image
+
+
+RED = (200, 16, 32, 255)
+GOLD = (250, 200, 60, 255)
+PAPER = (250, 240, 220, 255)
+
+
+def samples(out):
+    out.mkdir(parents=True, exist_ok=True)
+    save(fu_picture(2000, 2000, RED, GOLD, GOLD).convert("RGB"), out / "fu_2000x2000.jpg", format="JPEG", quality=80)
+    save(fu_picture(4000, 3000, RED, GOLD, GOLD).convert("RGB"), out / "fu_4000x3000.jpg", format="JPEG", quality=75)
+    save(fu_picture(378, 252, PAPER, RED, RED).convert("RGB"), out / "fu_378x252.jpg", format="JPEG", quality=90)
+    save(fu_picture(100, 100, GOLD, RED).convert("RGB"), out / "fu_100x100.jpg", format="JPEG", quality=90)
+    save(fu_picture(600, 600, RED, GOLD).convert("RGB"), out / "fu_600x600_progressive.jpg", format="JPEG", progressive=True)
+    save(fu_picture(189, 189, PAPER, (120, 20, 120, 255)).convert("L"), out / "fu_grey.jpg", format="JPEG")
+    half = fu_picture(300, 300, (200, 16, 32, 128), GOLD)
+    save(half, out / "fu_half_transparent.png", format="PNG")
+    colours = [(RED, GOLD), (GOLD, RED), ((120, 20, 120, 255), GOLD), (PAPER, RED)]
+    frames = [fu_picture(160, 160, paper, ink).convert("RGB") for paper, ink in colours]
+    save(frames[0], out / "fu_animated.gif", format="GIF", save_all=True, append_images=frames[1:],
+         duration=[300, 300, 300, 300], loop=0)
+    save(fu_picture(240, 240, PAPER, RED, RED).convert("RGB"), out / "fu.bmp", format="BMP")
+    save(fu_picture(128, 128, RED, GOLD), out / "fu.ico", format="ICO", sizes=[(32, 32), (64, 64), (128, 128)])
+    save(fu_picture(220, 220, RED, GOLD).convert("RGB").convert("P"), out / "fu.pcx", format="PCX")
+    save(fu_picture(400, 400, PAPER, RED, GOLD), out / "fu_400x400.png", format="PNG")
+
+
 if __name__ == "__main__":
     main(Path(sys.argv[1]))
+    if len(sys.argv) > 2:
+        samples(Path(sys.argv[2]))
