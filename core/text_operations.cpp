@@ -1,6 +1,7 @@
 #include "core/text_operations.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace vt {
@@ -22,6 +23,10 @@ Index step_from(unsigned char byte) noexcept { return starts_two_byte_character(
 unsigned char ascii_lower(unsigned char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 bool equal_here(std::string_view s, Index at, std::string_view what, bool ignore_case) noexcept {
+    if (!ignore_case) {
+        return s[static_cast<std::size_t>(at)] == what[0] &&
+               std::memcmp(s.data() + at, what.data(), what.size()) == 0;
+    }
     for (std::size_t k = 0; k < what.size(); ++k) {
         unsigned char a = byte_at(s, at + static_cast<Index>(k));
         unsigned char b = static_cast<unsigned char>(what[k]);
@@ -32,6 +37,24 @@ bool equal_here(std::string_view s, Index at, std::string_view what, bool ignore
         if (a != b) return false;
     }
     return true;
+}
+
+// The next position from `i` on, walking by characters, where a character
+// begins with the ASCII byte `first`; or the length when there is none.
+// memchr finds candidates; a candidate counts only when no two-byte
+// character reaches over it, which a plain scan of the bytes before it shows.
+Index next_character_starting_with(std::string_view s, Index i, unsigned char first) noexcept {
+    const Index length = static_cast<Index>(s.size());
+    const char* bytes = s.data();
+    while (i < length) {
+        const void* hit = std::memchr(bytes + i, first, static_cast<std::size_t>(length - i));
+        const Index candidate = hit ? static_cast<const char*>(hit) - bytes : length;
+        Index j = i;
+        while (j < candidate && !starts_two_byte_character(static_cast<unsigned char>(bytes[j]))) ++j;
+        if (j == candidate) return candidate;
+        i = j + 2;  // over the two-byte character, which may hold the candidate
+    }
+    return length;
 }
 
 std::int32_t position(Index zero_based) noexcept { return static_cast<std::int32_t>(zero_based + 1); }
@@ -50,6 +73,14 @@ std::int32_t find_text(const Text& t, const Text& what, std::optional<std::int32
     const Index window_start = (start && *start > 1) ? Index{*start} - 1 : 0;
     if (window_start >= length) return -1;
     if (needle == 0) return 1;
+    const unsigned char first = static_cast<unsigned char>(w[0]);
+    if (!ignore_case && !starts_two_byte_character(first)) {
+        for (Index i = next_character_starting_with(s, window_start, first); length - i >= needle;
+             i = next_character_starting_with(s, i + 1, first)) {
+            if (equal_here(s, i, w, false)) return position(i);
+        }
+        return -1;
+    }
     for (Index i = window_start; length - i >= needle; i += step_from(byte_at(s, i))) {
         if (equal_here(s, i, w, ignore_case)) return position(i);
     }
@@ -197,7 +228,13 @@ TextArray split_text(const Text& t, const Text& delimiter) {
     }
     Index piece_start = 0;
     Index i = 0;
+    const unsigned char first = static_cast<unsigned char>(d[0]);
+    const bool ascii_first = !starts_two_byte_character(first);
     while (length - i >= width) {
+        if (ascii_first) {
+            i = next_character_starting_with(s, i, first);
+            if (length - i < width) break;
+        }
         if (equal_here(s, i, d, false)) {
             array_append(pieces, slice(s, piece_start, i - piece_start));
             i += width;
