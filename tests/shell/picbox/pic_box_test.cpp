@@ -90,16 +90,28 @@ TEST(AreaResample, CheckerboardShrinksToFlatGrey) {
         for (int x = 0; x < 19; ++x) EXPECT_NEAR(at(small, x, y).r, 127, 3);
 }
 
-TEST(PicBoxDecoding, FixturesDecodeToTheirSizes) {
+TEST(PicBoxDecoding, FixturesDecodeToTheirSizesAndPixels) {
     const struct {
         const char* file;
         int width, height, frames;
+        int x, y;  // a pixel of frame 0 whose colour is known
+        Pixel colour;
     } cases[] = {
-        {"jpeg_378x252.jpg", 378, 252, 1}, {"jpeg_grey.jpg", 64, 48, 1},      {"jpeg_cmyk.jpg", 64, 48, 1},
-        {"jpeg_progressive.jpg", 64, 48, 1}, {"png_interlaced.png", 40, 30, 1}, {"png_palette_trns.png", 8, 8, 1},
-        {"png_16bit_grey.png", 4, 4, 1},   {"gif_three_frames.gif", 16, 16, 3}, {"gif_still.gif", 20, 10, 1},
-        {"bmp_24.bmp", 30, 20, 1},         {"pcx_8.pcx", 33, 20, 1},           {"pcx_1.pcx", 21, 6, 1},
-        {"icon_multi.ico", 48, 48, 1},
+        {"jpeg_378x252.jpg", 378, 252, 1, 94, 63, {220, 30, 40}},
+        {"jpeg_grey.jpg", 64, 48, 1, 48, 36, {250, 250, 250}},
+        {"jpeg_cmyk.jpg", 64, 48, 1, 16, 36, {30, 60, 200}},
+        {"jpeg_progressive.jpg", 64, 48, 1, 48, 12, {249, 200, 61}},
+        {"png_interlaced.png", 40, 30, 1, 10, 22, {30, 60, 200}},
+        {"png_16bit.png", 4, 4, 1, 0, 0, {220, 30, 40}},
+        {"png_16bit_grey.png", 4, 4, 1, 1, 1, {128, 128, 128}},  // cut to 8 bits, no gamma change
+        {"gif_three_frames.gif", 16, 16, 3, 0, 0, {220, 30, 40}},
+        {"gif_still.gif", 20, 10, 1, 3, 3, {220, 30, 40}},
+        {"bmp_24.bmp", 30, 20, 1, 22, 5, {250, 200, 60}},
+        {"bmp_24_top_down.bmp", 30, 20, 1, 7, 15, {30, 60, 200}},
+        {"bmp_8.bmp", 13, 7, 1, 12, 6, {30, 60, 200}},
+        {"pcx_8.pcx", 33, 20, 1, 24, 5, {250, 200, 60}},
+        {"pcx_1.pcx", 21, 6, 1, 20, 1, {255, 255, 255}},
+        {"icon_multi.ico", 48, 48, 1, 8, 10, {220, 30, 40}},  // the largest entry
     };
     for (const auto& c : cases) {
         const Bytes bytes = fixture(c.file);
@@ -108,21 +120,32 @@ TEST(PicBoxDecoding, FixturesDecodeToTheirSizes) {
         EXPECT_EQ(opened.value()->size().width, c.width) << c.file;
         EXPECT_EQ(opened.value()->size().height, c.height) << c.file;
         EXPECT_EQ(opened.value()->frame_count(), c.frames) << c.file;
-        for (int i = 0; i < c.frames; ++i) {
-            auto frame = opened.value()->frame(i, {c.width, c.height});
-            ASSERT_TRUE(frame) << c.file;
-            EXPECT_EQ(frame.value().image.width, c.width) << c.file;
-        }
+        auto frame = opened.value()->frame(0, {c.width, c.height});
+        ASSERT_TRUE(frame) << c.file;
+        const Pixel p = at(frame.value().image, c.x, c.y);
+        EXPECT_NEAR(p.r, c.colour.r, 3) << c.file;
+        EXPECT_NEAR(p.g, c.colour.g, 3) << c.file;
+        EXPECT_NEAR(p.b, c.colour.b, 3) << c.file;
     }
     auto gif = open_picture(fixture("gif_three_frames.gif").span());
     ASSERT_TRUE(gif);
     EXPECT_EQ(gif.value()->frame(0, {}).value().delay_ms, 50) << "a delay of 0 shows 50 ms";
+    const RgbaImage second = gif.value()->frame(1, {}).value().image;
     EXPECT_EQ(gif.value()->frame(1, {}).value().delay_ms, 100);
-    EXPECT_EQ(at(gif.value()->frame(1, {}).value().image, 10, 6).g, 255);
-    const auto sixteen = open_picture(fixture("png_16bit_grey.png").span()).value()->frame(0, {}).value().image;
-    EXPECT_EQ(at(sixteen, 1, 1).r, 0x80) << "16-bit values are cut, not gamma converted";
-    const auto one_bit = open_picture(fixture("pcx_1.pcx").span()).value()->frame(0, {}).value().image;
-    EXPECT_EQ(at(one_bit, 20, 1).r, 255);
+    EXPECT_EQ(at(second, 10, 6).g, 255) << "local palette";
+    EXPECT_EQ(at(second, 5, 6).r, at(second, 0, 0).r) << "transparent pixels show the frame before";
+    const RgbaImage third = gif.value()->frame(2, {}).value().image;
+    EXPECT_EQ(at(third, 10, 6).g, at(third, 0, 0).g) << "disposal 3 restored the frame before the second";
+    EXPECT_EQ(at(third, 13, 13).g, 200);
+}
+
+TEST(PicBoxDecoding, HostileSizesAreRefused) {
+    for (const char* name : {"broken_png_20000.png", "broken_png_60000.png", "broken_jpeg_65500.jpg", "broken_gif_10000_frames.gif"}) {
+        const Bytes bytes = fixture(name);
+        auto opened = open_picture(bytes.span());
+        const bool refused = !opened || !opened.value()->frame(0, {189, 189});
+        EXPECT_TRUE(refused) << name;
+    }
 }
 
 TEST(PicBoxRendering, GeometryAndBlending) {
