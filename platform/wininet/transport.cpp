@@ -2,11 +2,15 @@
 // over libcurl. Opening handles only records settings; all network work,
 // and so every network failure, happens in HttpSendRequestA.
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,10 +42,19 @@ struct Request {
     // Filled by the send, read by the other calls; one request is used by
     // one thread at a time, the handle table guards only its lifetime.
     std::mutex lock;
-    bool answered = false;  // a response's status and headers arrived
+    bool answered = false;  // a final response's status and headers arrived whole
     std::string header_lines;
     std::string body;
     std::size_t read_offset = 0;
+    CURL* curl = nullptr;  // during the send only
+    // When a byte last came in or went out; the transfer ends when the
+    // line has been quiet for the stall limit.
+    std::chrono::steady_clock::time_point last_traffic{};
+    curl_off_t last_sent = 0;
+
+    // Set when the handle is closed, so a send running on another thread
+    // stops instead of holding the connection for minutes.
+    std::atomic<bool> closed{false};
 };
 
 using Object = std::variant<std::shared_ptr<Session>, std::shared_ptr<Connection>, std::shared_ptr<Request>>;
@@ -135,6 +148,7 @@ struct CurlEasy {
 
 std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user) {
     auto* request = static_cast<Request*>(user);
+    request->last_traffic = std::chrono::steady_clock::now();
     std::string_view line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (line.starts_with("HTTP/")) {
@@ -142,17 +156,29 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
         // final one is kept.
         request->header_lines.clear();
         request->body.clear();
+        request->answered = false;
+    } else if (request->answered) {
+        return size * count;  // trailers after a chunked body are not response headers
+    }
+    if (line.empty()) {
         request->answered = true;
+        curl_off_t announced = -1;
+        if (curl_easy_getinfo(request->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+            announced > 0) {
+            // One allocation for the whole body; a false claim costs only
+            // address space, never more than the cap.
+            request->body.reserve(std::min<std::size_t>(static_cast<std::size_t>(announced), VT_TRANSPORT_MAX_BODY_BYTES));
+        }
+        return size * count;
     }
-    if (!line.empty()) {
-        request->header_lines.append(line);
-        request->header_lines.append("\r\n");
-    }
+    request->header_lines.append(line);
+    request->header_lines.append("\r\n");
     return size * count;
 }
 
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
     auto* request = static_cast<Request*>(user);
+    request->last_traffic = std::chrono::steady_clock::now();
     const std::size_t bytes = size * count;
     // Past the cap the transfer stops; what came is kept, as after a failed read.
     if (request->body.size() + bytes > VT_TRANSPORT_MAX_BODY_BYTES) {
@@ -160,10 +186,23 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user)
         return 0;
     }
     if (request->body.capacity() < request->body.size() + bytes) {
-        request->body.reserve(std::max(request->body.capacity() * 2, request->body.size() + bytes));
+        const std::size_t doubled = std::max(request->body.capacity() * 2, request->body.size() + bytes);
+        request->body.reserve(std::min<std::size_t>(doubled, VT_TRANSPORT_MAX_BODY_BYTES));
     }
     request->body.append(data, bytes);
     return bytes;
+}
+
+// Called at least once a second during the transfer; non-zero aborts it.
+int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
+    auto* request = static_cast<Request*>(user);
+    const auto now = std::chrono::steady_clock::now();
+    if (sent != request->last_sent) {
+        request->last_sent = sent;
+        request->last_traffic = now;
+    }
+    const bool stalled = now - request->last_traffic >= std::chrono::seconds(VT_TRANSPORT_STALL_TIMEOUT_S);
+    return request->closed || stalled ? 1 : 0;
 }
 
 // The proxy the session names for this scheme, or none.
@@ -176,21 +215,59 @@ std::string proxy_for(const Session& session, bool secure) {
     return session.proxy;
 }
 
+// The URL of the target. The object is appended unchanged (libcurl then
+// leaves it as it is, dot segments and escapes included); a host that is
+// no host name, such as 'example.com?q=1' or 'user@host', would reshape the
+// URL and is refused. Port 0 stands for the scheme's own port.
+std::optional<std::string> target_url(const Connection& connection, std::string_view object, bool secure) {
+    if (!object.starts_with('/')) return std::nullopt;
+    CURLU* host_check = curl_url();
+    const bool plain_host = host_check && curl_url_set(host_check, CURLUPART_HOST, connection.host.c_str(), 0) == CURLUE_OK;
+    curl_url_cleanup(host_check);
+    if (!plain_host) return std::nullopt;
+    const int port = connection.port != 0 ? connection.port : (secure ? 443 : 80);
+    return std::string(secure ? "https://" : "http://") + connection.host + ":" + std::to_string(port) + std::string(object);
+}
+
+// The caller's header lines, and empty lines that keep libcurl from adding
+// a Content-Type or an Expect: 100-continue of its own.
+void add_header_block(CurlEasy& easy, std::string_view header_block) {
+    bool has_content_type = false;
+    bool has_expect = false;
+    for (std::size_t line_start = 0; line_start < header_block.size();) {
+        std::size_t line_end = header_block.find("\r\n", line_start);
+        if (line_end == std::string_view::npos) line_end = header_block.size();
+        const std::string line(header_block.substr(line_start, line_end - line_start));
+        has_content_type = has_content_type || strncasecmp(line.c_str(), "Content-Type:", 13) == 0;
+        has_expect = has_expect || strncasecmp(line.c_str(), "Expect:", 7) == 0;
+        easy.add_header(line);
+        line_start = line_end + 2;
+    }
+    if (!has_content_type) easy.add_header("Content-Type:");
+    if (!has_expect) easy.add_header("Expect:");
+}
+
+// A failed send that leaves no response to report: the request never got
+// an answer of its own, or its redirect was refused or went on too long.
+bool leaves_no_response(CURLcode result) {
+    return result == CURLE_UNSUPPORTED_PROTOCOL || result == CURLE_TOO_MANY_REDIRECTS;
+}
+
 bool perform(Request& request, std::string_view header_block, const void* body, std::uint32_t body_length) {
     const Connection& connection = *request.connection;
     const Session& session = *connection.session;
-    if (has_line_break(connection.host) || has_line_break(request.object) || has_line_break(request.verb) ||
-        !is_safe_header_block(header_block) || connection.host.empty()) {
+    if (connection.host.empty() || has_line_break(connection.host) || has_line_break(request.object) ||
+        has_line_break(request.verb) || !is_safe_header_block(header_block)) {
         return false;
     }
     const bool secure = (request.flags & INTERNET_FLAG_SECURE) != 0;
+    const std::optional<std::string> url = target_url(connection, request.object, secure);
+    if (!url) return false;
     CurlEasy easy;
     if (!easy.handle) return false;
     CURL* curl = easy.handle;
-    const std::string url = std::string(secure ? "https://" : "http://") + connection.host + ":" +
-                            std::to_string(connection.port) + request.object;
 
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_URL, url->c_str());
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -201,10 +278,11 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(VT_TRANSPORT_MAX_REDIRECTS));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(VT_TRANSPORT_CONNECT_TIMEOUT_S));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(VT_TRANSPORT_STALL_TIMEOUT_S));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(VT_TRANSPORT_EXCHANGE_TIMEOUT_S));
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(VT_TRANSPORT_NETWORK_BUFFER_BYTES));
+#ifdef VT_TRANSPORT_CA_FILE
+    curl_easy_setopt(curl, CURLOPT_CAINFO, VT_TRANSPORT_CA_FILE);  // a test build trusting its own fixture
+#endif
     // The body comes back exactly as the server sent it.
     curl_easy_setopt(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     // Only the settings of the session count: an empty proxy and bypass list
@@ -212,25 +290,13 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
     const std::string proxy = proxy_for(session, secure);
     curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
+    curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, session.agent.c_str());
     if ((request.flags & INTERNET_FLAG_NO_COOKIES) == 0) {
         curl_easy_setopt(curl, CURLOPT_SHARE, cookie_store().share());
         curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // the cookie engine on, nothing read from disk
     }
-
-    std::size_t line_start = 0;
-    bool has_content_type = false;
-    while (line_start < header_block.size()) {
-        std::size_t line_end = header_block.find("\r\n", line_start);
-        if (line_end == std::string_view::npos) line_end = header_block.size();
-        const std::string line(header_block.substr(line_start, line_end - line_start));
-        if (line.size() >= 13 && strncasecmp(line.c_str(), "Content-Type:", 13) == 0) has_content_type = true;
-        easy.add_header(line);
-        line_start = line_end + 2;
-    }
-    // libcurl adds neither of these of its own.
-    if (!has_content_type) easy.add_header("Content-Type:");
-    easy.add_header("Expect:");
+    add_header_block(easy, header_block);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, easy.headers);
 
     if (request.verb == "HEAD") {
@@ -240,7 +306,7 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
     } else {
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
         if (request.verb == "POST" || body_length > 0) {
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body_length));
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_length));
             curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body_length > 0 ? body : "");
         }
     }
@@ -248,10 +314,16 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &request);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &request);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &request);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
+    request.curl = curl;
+    request.last_traffic = std::chrono::steady_clock::now();
+    request.last_sent = 0;
     const CURLcode result = curl_easy_perform(curl);
-    if (result == CURLE_UNSUPPORTED_PROTOCOL) {
-        // A refused redirect: the send failed, nothing of it counts.
+    request.curl = nullptr;
+    if (leaves_no_response(result)) {
         request.answered = false;
         request.header_lines.clear();
         request.body.clear();
@@ -345,5 +417,6 @@ VT_EXPORT std::int32_t HttpQueryInfoA(InternetHandle request_handle, std::uint32
 }
 
 VT_EXPORT std::int32_t InternetCloseHandle(InternetHandle handle) {
+    if (const auto request = handles().find<Request>(handle)) request->closed = true;
     return handles().remove(handle) ? SUCCESS : FAILURE;
 }

@@ -5,7 +5,7 @@
 #ifndef VT_TRANSPORT_CONNECT_TIMEOUT_S
 #define VT_TRANSPORT_CONNECT_TIMEOUT_S 60
 #endif
-// A transfer ends when no byte has arrived for this long.
+// A transfer ends when no byte has come or gone for this long.
 #ifndef VT_TRANSPORT_STALL_TIMEOUT_S
 #define VT_TRANSPORT_STALL_TIMEOUT_S 60
 #endif

@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -53,7 +54,7 @@ public:
         return requests_;
     }
 
-    static void send_all(int socket, const std::string& bytes) {
+    static void send_all(int socket, std::string_view bytes) {
         for (std::size_t done = 0; done < bytes.size();) {
             const ssize_t sent = ::send(socket, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (sent <= 0) return;
