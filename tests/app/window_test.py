@@ -85,6 +85,8 @@ class Appearance(WindowCase):
         state = program.prop("_NET_WM_STATE")
         self.assertNotIn("SKIP_TASKBAR", state)
         self.assertNotIn("ABOVE", state)
+        # A desktop window leaves the compositor on.
+        self.assertNotIn("= 1", program.prop("_NET_WM_BYPASS_COMPOSITOR"))
 
     def test_skin_shows_before_any_picture(self):
         program = self.start()
@@ -169,6 +171,51 @@ class ZonesAndButtons(WindowCase):
         self.assertTrue(wait_until(lambda: "IsViewable" in program.info()["Map State"]))
         time.sleep(0.3)
         self.assertEqual(self.proxy.count(), 1, "a restore starts no refresh")
+
+
+class Pictures(WindowCase):
+    """With the picture service where the program fetches from."""
+
+    def setUp(self):
+        self.service_log = tempfile.TemporaryFile(mode="w+")
+        self.addCleanup(self.service_log.close)
+        self.service = subprocess.Popen([str(OPTIONS.bin_dir / "picture-service"), "--listen", OPTIONS.proxy],
+                                        stdout=self.service_log, stderr=subprocess.STDOUT)
+        self.addCleanup(self.stop_service)
+        self.assertTrue(wait_until(lambda: "listening" in self.log()), "the picture service did not start")
+        self.desktop = Desktop(*self.SCREEN)
+        self.addCleanup(self.desktop.stop)
+
+    def stop_service(self):
+        self.service.terminate()
+        self.service.wait()
+
+    def log(self):
+        self.service_log.seek(0)
+        return self.service_log.read()
+
+    def pictures_served(self):
+        return self.log().count('" 200 ')
+
+    def test_first_activation_and_each_touch_show_a_picture_in_the_frame(self):
+        program = Program(self.desktop, str(OPTIONS.bin_dir / "vellumo-tarnwick"))
+        self.addCleanup(program.stop)
+        program.wait_for_window()
+        skin = Image.open(OPTIONS.source_dir / "resources" / "skin.png").convert("RGB")
+        frame_box = (40, 34, 229, 223)
+
+        def frame_differs_from_skin():
+            shown = program.pixels()
+            return shown.crop(frame_box).tobytes() != skin.crop(frame_box).tobytes() and shown
+        shown = wait_until(frame_differs_from_skin)
+        self.assertTrue(shown, "no picture in the frame")
+        self.assertEqual(self.pictures_served(), 1)
+        # Outside the frame the skin stays as it is.
+        for at in ((20, 100), (250, 15), (100, 240), (39, 100), (229, 100)):
+            self.assertEqual(shown.getpixel(at), skin.getpixel(at), at)
+
+        program.click(TOUCH_ZONE)
+        self.assertTrue(wait_until(lambda: self.pictures_served() == 2), "a press fetched no picture")
 
 
 class Lifetime(WindowCase):
