@@ -104,7 +104,8 @@ bool SdlWindowSystem::create_window(const WindowSettings& settings, WindowEvents
                                settings.height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
     if (window_ == nullptr) return false;
     if (settings.icon) {
-        RgbaImage icon = *settings.icon;  // SDL may keep nothing of it, but wants it writable
+        // SDL wants writable pixels for a surface it only reads (the icon is copied).
+        RgbaImage icon = *settings.icon;
         SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.pixels.data(), icon.width, icon.height, 32,
                                                                   icon.width * 4, SDL_PIXELFORMAT_RGBA32);
         if (surface != nullptr) {
