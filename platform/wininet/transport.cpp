@@ -33,20 +33,47 @@ struct Connection {
     std::uint16_t port = 0;
 };
 
+// One exchange in flight. The send starts it and returns once the final
+// response has begun; reads drive it on, so the body streams through a
+// buffer of bounded size instead of being held whole.
+class Transfer {
+public:
+    Transfer() = default;
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+    ~Transfer() {
+        if (multi && easy) curl_multi_remove_handle(multi, easy);
+        curl_easy_cleanup(easy);
+        curl_multi_cleanup(multi);
+        curl_slist_free_all(headers);
+    }
+    void add_header(const std::string& line) {
+        if (curl_slist* grown = curl_slist_append(headers, line.c_str())) headers = grown;
+    }
+
+    CURLM* multi = curl_multi_init();
+    CURL* easy = curl_easy_init();
+    curl_slist* headers = nullptr;  // must live as long as the easy handle
+};
+
 struct Request {
     std::shared_ptr<const Connection> connection;
     std::string verb;
     std::string object;
     std::uint32_t flags = 0;
 
-    // Filled by the send, read by the other calls; one request is used by
-    // one thread at a time, the handle table guards only its lifetime.
+    // Used by one call at a time; the handle table guards only its lifetime.
     std::mutex lock;
-    bool answered = false;  // a final response's status and headers arrived whole
+    std::unique_ptr<Transfer> transfer;
+    bool finished = false;  // the transfer has ended, well or not
+    CURLcode outcome = CURLE_OK;
+    bool answered = false;  // the last response's status and headers arrived whole
+    bool body_started = false;
+    bool paused = false;
     std::string header_lines;
-    std::string body;
+    std::string pending;  // body bytes received and not yet read
     std::size_t read_offset = 0;
-    CURL* curl = nullptr;  // during the send only
+    std::size_t body_delivered = 0;  // counted against the body cap
     // When a byte last came in or went out; the transfer ends when the
     // line has been quiet for the stall limit.
     std::chrono::steady_clock::time_point last_traffic{};
@@ -134,18 +161,6 @@ bool is_safe_header_block(std::string_view block) {
     return true;
 }
 
-struct CurlEasy {
-    CURL* handle = curl_easy_init();
-    curl_slist* headers = nullptr;
-    ~CurlEasy() {
-        curl_slist_free_all(headers);
-        curl_easy_cleanup(handle);
-    }
-    void add_header(const std::string& line) {
-        if (curl_slist* grown = curl_slist_append(headers, line.c_str())) headers = grown;
-    }
-};
-
 std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user) {
     auto* request = static_cast<Request*>(user);
     request->last_traffic = std::chrono::steady_clock::now();
@@ -155,42 +170,37 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
         // A new response (after a redirect or a 100 Continue): only the
         // final one is kept.
         request->header_lines.clear();
-        request->body.clear();
         request->answered = false;
     } else if (request->answered) {
         return size * count;  // trailers after a chunked body are not response headers
     }
     if (line.empty()) {
         request->answered = true;
-        curl_off_t announced = -1;
-        if (curl_easy_getinfo(request->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
-            announced > 0) {
-            // One allocation for the whole body; a false claim costs only
-            // address space, never more than the cap.
-            request->body.reserve(std::min<std::size_t>(static_cast<std::size_t>(announced), VT_TRANSPORT_MAX_BODY_BYTES));
-        }
-        return size * count;
+    } else {
+        request->header_lines.append(line);
+        request->header_lines.append("\r\n");
     }
-    request->header_lines.append(line);
-    request->header_lines.append("\r\n");
     return size * count;
 }
 
+// Unread bytes beyond this pause the transfer until the reader catches up.
+constexpr std::size_t PENDING_LIMIT = VT_TRANSPORT_NETWORK_BUFFER_BYTES;
+
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
     auto* request = static_cast<Request*>(user);
-    request->last_traffic = std::chrono::steady_clock::now();
     const std::size_t bytes = size * count;
+    request->last_traffic = std::chrono::steady_clock::now();
+    request->body_started = true;
+    if (request->pending.size() - request->read_offset >= PENDING_LIMIT) {
+        request->paused = true;
+        return CURL_WRITEFUNC_PAUSE;  // libcurl keeps these bytes and offers them again
+    }
     // Past the cap the transfer stops; what came is kept, as after a failed read.
-    if (request->body.size() + bytes > VT_TRANSPORT_MAX_BODY_BYTES) {
-        request->body.append(data, VT_TRANSPORT_MAX_BODY_BYTES - request->body.size());
-        return 0;
-    }
-    if (request->body.capacity() < request->body.size() + bytes) {
-        const std::size_t doubled = std::max(request->body.capacity() * 2, request->body.size() + bytes);
-        request->body.reserve(std::min<std::size_t>(doubled, VT_TRANSPORT_MAX_BODY_BYTES));
-    }
-    request->body.append(data, bytes);
-    return bytes;
+    const std::size_t room = VT_TRANSPORT_MAX_BODY_BYTES - request->body_delivered;
+    const std::size_t taken = std::min(bytes, room);
+    request->pending.append(data, taken);
+    request->body_delivered += taken;
+    return taken == bytes ? bytes : 0;
 }
 
 // Called at least once a second during the transfer; non-zero aborts it.
@@ -231,7 +241,7 @@ std::optional<std::string> target_url(const Connection& connection, std::string_
 
 // The caller's header lines, and empty lines that keep libcurl from adding
 // a Content-Type or an Expect: 100-continue of its own.
-void add_header_block(CurlEasy& easy, std::string_view header_block) {
+void add_header_block(Transfer& transfer, std::string_view header_block) {
     bool has_content_type = false;
     bool has_expect = false;
     for (std::size_t line_start = 0; line_start < header_block.size();) {
@@ -240,20 +250,15 @@ void add_header_block(CurlEasy& easy, std::string_view header_block) {
         const std::string line(header_block.substr(line_start, line_end - line_start));
         has_content_type = has_content_type || strncasecmp(line.c_str(), "Content-Type:", 13) == 0;
         has_expect = has_expect || strncasecmp(line.c_str(), "Expect:", 7) == 0;
-        easy.add_header(line);
+        transfer.add_header(line);
         line_start = line_end + 2;
     }
-    if (!has_content_type) easy.add_header("Content-Type:");
-    if (!has_expect) easy.add_header("Expect:");
+    if (!has_content_type) transfer.add_header("Content-Type:");
+    if (!has_expect) transfer.add_header("Expect:");
 }
 
-// A failed send that leaves no response to report: the request never got
-// an answer of its own, or its redirect was refused or went on too long.
-bool leaves_no_response(CURLcode result) {
-    return result == CURLE_UNSUPPORTED_PROTOCOL || result == CURLE_TOO_MANY_REDIRECTS;
-}
-
-bool perform(Request& request, std::string_view header_block, const void* body, std::uint32_t body_length) {
+// Sets up the transfer of `request`; false when it must not be sent.
+bool start(Request& request, std::string_view header_block, const void* body, std::uint32_t body_length) {
     const Connection& connection = *request.connection;
     const Session& session = *connection.session;
     if (connection.host.empty() || has_line_break(connection.host) || has_line_break(request.object) ||
@@ -263,9 +268,9 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
     const bool secure = (request.flags & INTERNET_FLAG_SECURE) != 0;
     const std::optional<std::string> url = target_url(connection, request.object, secure);
     if (!url) return false;
-    CurlEasy easy;
-    if (!easy.handle) return false;
-    CURL* curl = easy.handle;
+    auto transfer = std::make_unique<Transfer>();
+    if (!transfer->multi || !transfer->easy) return false;
+    CURL* curl = transfer->easy;
 
     curl_easy_setopt(curl, CURLOPT_URL, url->c_str());
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
@@ -296,8 +301,8 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
         curl_easy_setopt(curl, CURLOPT_SHARE, cookie_store().share());
         curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // the cookie engine on, nothing read from disk
     }
-    add_header_block(easy, header_block);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, easy.headers);
+    add_header_block(*transfer, header_block);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer->headers);
 
     if (request.verb == "HEAD") {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
@@ -306,8 +311,9 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
     } else {
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
         if (request.verb == "POST" || body_length > 0) {
+            // Copied: the caller's bytes need not outlive the send.
             curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_length));
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body_length > 0 ? body : "");
+            curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body_length > 0 ? body : "");
         }
     }
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header);
@@ -317,18 +323,50 @@ bool perform(Request& request, std::string_view header_block, const void* body, 
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &request);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-
-    request.curl = curl;
+    if (curl_multi_add_handle(transfer->multi, curl) != CURLM_OK) return false;
     request.last_traffic = std::chrono::steady_clock::now();
-    request.last_sent = 0;
-    const CURLcode result = curl_easy_perform(curl);
-    request.curl = nullptr;
-    if (leaves_no_response(result)) {
+    request.transfer = std::move(transfer);
+    return true;
+}
+
+// A failed transfer that leaves no response to report: no answer of its own
+// came, or its redirect was refused or went on too long.
+bool leaves_no_response(CURLcode outcome) {
+    return outcome == CURLE_UNSUPPORTED_PROTOCOL || outcome == CURLE_TOO_MANY_REDIRECTS;
+}
+
+void finish(Request& request, CURLcode outcome) {
+    request.finished = true;
+    request.outcome = outcome;
+    if (leaves_no_response(outcome)) {
         request.answered = false;
         request.header_lines.clear();
-        request.body.clear();
+        request.pending.clear();
+        request.read_offset = 0;
     }
-    return result == CURLE_OK;
+    request.transfer.reset();  // the connection goes at once
+}
+
+// Runs the transfer until `enough` holds or it ends.
+template <class Condition>
+void drive(Request& request, Condition enough) {
+    while (!request.finished && !enough()) {
+        CURLM* multi = request.transfer->multi;
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            finish(request, CURLE_RECV_ERROR);
+            return;
+        }
+        int queued = 0;
+        while (const CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                finish(request, message->data.result);
+                return;
+            }
+        }
+        // At most a second, so the progress check sees every stall and close.
+        if (!enough()) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
 }
 
 constexpr std::int32_t SUCCESS = 1;
@@ -381,9 +419,18 @@ VT_EXPORT std::int32_t HttpSendRequestA(InternetHandle request_handle, const cha
     const auto request = handles().find<Request>(request_handle);
     if (!request) return FAILURE;
     const std::lock_guard guard(request->lock);
+    if (request->transfer || request->finished) return FAILURE;  // a request is sent once
     const std::string_view header_block = headers ? std::string_view(headers, strnlen(headers, headers_length))
                                                   : std::string_view();
-    return perform(*request, header_block, optional, optional ? optional_length : 0) ? SUCCESS : FAILURE;
+    if (!start(*request, header_block, optional, optional ? optional_length : 0)) {
+        request->finished = true;
+        return FAILURE;
+    }
+    // Until the final response's body begins (its headers are then known),
+    // or the exchange is over.
+    drive(*request, [&] { return request->body_started; });
+    const bool failed = request->finished && request->outcome != CURLE_OK;
+    return request->answered && !failed ? SUCCESS : FAILURE;
 }
 
 VT_EXPORT std::int32_t InternetReadFile(InternetHandle file, void* buffer, std::uint32_t bytes_to_read,
@@ -392,12 +439,23 @@ VT_EXPORT std::int32_t InternetReadFile(InternetHandle file, void* buffer, std::
     const auto request = handles().find<Request>(file);
     if (!request || !buffer || !bytes_read) return FAILURE;
     const std::lock_guard guard(request->lock);
-    const std::size_t available = request->body.size() - request->read_offset;
-    const std::size_t count = std::min<std::size_t>(available, bytes_to_read);
-    std::memcpy(buffer, request->body.data() + request->read_offset, count);
+    if (request->read_offset == request->pending.size()) {
+        // All read: the buffer starts over, its memory kept for what comes.
+        request->pending.clear();
+        request->read_offset = 0;
+        if (request->paused && request->transfer) {
+            request->paused = false;
+            request->last_traffic = std::chrono::steady_clock::now();  // the wait was the reader's, not the line's
+            curl_easy_pause(request->transfer->easy, CURLPAUSE_CONT);
+        }
+        if (request->transfer && bytes_to_read > 0) drive(*request, [&] { return !request->pending.empty(); });
+    }
+    const std::size_t count = std::min<std::size_t>(request->pending.size() - request->read_offset, bytes_to_read);
+    std::memcpy(buffer, request->pending.data() + request->read_offset, count);
     request->read_offset += count;
     *bytes_read = static_cast<std::uint32_t>(count);
-    return SUCCESS;
+    const bool failed = count == 0 && request->finished && request->outcome != CURLE_OK;
+    return failed ? FAILURE : SUCCESS;
 }
 
 VT_EXPORT std::int32_t HttpQueryInfoA(InternetHandle request_handle, std::uint32_t info_level, void* buffer,
