@@ -139,11 +139,14 @@ private:
     std::mutex mutex_;
 };
 
+// libcurl's one-time set-up, done before the first handle of any kind.
+bool libcurl_ready() {
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
+}
+
 CookieStore& cookie_store() {
-    static auto* store = [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        return new CookieStore;
-    }();
+    static auto* store = new CookieStore;  // outlives every thread that may still call
     return *store;
 }
 
@@ -268,6 +271,7 @@ bool start(Request& request, std::string_view header_block, const void* body, st
     const bool secure = (request.flags & INTERNET_FLAG_SECURE) != 0;
     const std::optional<std::string> url = target_url(connection, request.object, secure);
     if (!url) return false;
+    if (!libcurl_ready()) return false;
     auto transfer = std::make_unique<Transfer>();
     if (!transfer->multi || !transfer->easy) return false;
     CURL* curl = transfer->easy;

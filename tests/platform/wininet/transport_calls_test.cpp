@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "tests/platform/wininet/child_process.h"
@@ -281,6 +282,30 @@ TEST(TransportProxy, AccessTypeAndProxyTextChooseTheRoute) {
         ASSERT_EQ(requests.size(), ++expected_requests);
         EXPECT_TRUE(requests.back().starts_with(c.expected_first_line)) << requests.back();
     }
+}
+
+TEST(TransportProxy, ProxyVariablesOfTheEnvironmentAreIgnored) {
+    RawServer trap(answer_with(RawServer::response("200 OK", "", "trapped")));
+    RawServer origin(answer_with(RawServer::response("200 OK", "", "direct")));
+    RawServer proxy(answer_with(RawServer::response("200 OK", "", "proxied")));
+    const std::string trap_url = trap.url();
+    const char* proxy_names[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"};
+    for (const char* name : proxy_names) ::setenv(name, trap_url.c_str(), 1);
+    ::setenv("no_proxy", "*", 1);  // would send even a configured proxy's requests direct
+    ::setenv("NO_PROXY", "*", 1);
+
+    const ExchangeResult direct = exchange({.port = port_of(origin)});
+    exchange({.port = 1,  // nothing listens there: only an https proxy would answer
+              .flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE | INTERNET_FLAG_SECURE});
+    const ExchangeResult proxied =
+        exchange({.host = "origin.invalid", .port = 80, .proxy = "127.0.0.1:" + std::to_string(proxy.port())});
+
+    for (const char* name : proxy_names) ::unsetenv(name);
+    ::unsetenv("no_proxy");
+    ::unsetenv("NO_PROXY");
+    EXPECT_EQ(direct.body, "direct");
+    EXPECT_EQ(proxied.body, "proxied");
+    EXPECT_TRUE(trap.requests().empty());
 }
 
 TEST(TransportCookies, NoCookiesNeitherSendsNorStores) {
