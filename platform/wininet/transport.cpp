@@ -229,7 +229,8 @@ std::string proxy_for(const Session& session, bool secure) {
 }
 
 // The URL of the target. The object is appended unchanged (libcurl then
-// leaves it as it is, dot segments and escapes included); a host that is
+// leaves it as it is, dot segments and escapes included, though a fragment
+// stays local as in any HTTP request); a host that is
 // no host name, such as 'example.com?q=1' or 'user@host', would reshape the
 // URL and is refused. Port 0 stands for the scheme's own port.
 std::optional<std::string> target_url(const Connection& connection, std::string_view object, bool secure) {
