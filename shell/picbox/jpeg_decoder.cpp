@@ -4,10 +4,10 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
+#include <optional>
 
 #include <jpeglib.h>
-#include <memory>
 
 #include "shell/picbox/still_picture.h"
 
@@ -15,40 +15,100 @@ namespace vt {
 
 namespace {
 
+// libjpeg leaves by longjmp on any error, and a progressive file gives its
+// scan count in passing; both come back here.
 struct ErrorManager {
-    jpeg_error_mgr public_part;
-    std::jmp_buf jump;
+    jpeg_error_mgr public_part{};
+    jpeg_progress_mgr progress{};
+    std::jmp_buf jump{};
 };
 
 [[noreturn]] void on_error(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
 void on_message(j_common_ptr, int) {}
 
-struct Header {
-    int width = 0;
-    int height = 0;
-};
-
-// Reads the header only; false when it is not a readable JPEG.
-bool read_header(std::span<const std::uint8_t> bytes, Header& header) {
-    jpeg_decompress_struct info{};
-    ErrorManager errors{};
-    info.err = jpeg_std_error(&errors.public_part);
-    errors.public_part.error_exit = on_error;
-    errors.public_part.emit_message = on_message;
-    volatile bool ok = false;
-    if (setjmp(errors.jump) == 0) {
-        jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
-        jpeg_read_header(&info, TRUE);
-        header = {static_cast<int>(info.image_width), static_cast<int>(info.image_height)};
-        ok = true;
-    }
-    jpeg_destroy_decompress(&info);
-    return ok;
+// Each scan of a progressive file costs a pass over all coefficients; a
+// file of thousands of tiny scans would keep the decoder busy for minutes.
+void on_progress(j_common_ptr info) {
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MAX_JPEG_SCANS) on_error(info);
 }
 
-// The largest divisor (8, 4, 2, 1) whose scaled size still covers `at_least`.
-int scale_denominator(Header natural, PictureSize at_least) {
+struct DecompressStruct {
+    jpeg_decompress_struct info{};
+    ErrorManager errors{};
+    DecompressStruct() {
+        info.err = jpeg_std_error(&errors.public_part);
+        errors.public_part.error_exit = on_error;
+        errors.public_part.emit_message = on_message;
+        errors.progress.progress_monitor = on_progress;
+    }
+    ~DecompressStruct() { jpeg_destroy_decompress(&info); }
+    DecompressStruct(const DecompressStruct&) = delete;
+    DecompressStruct& operator=(const DecompressStruct&) = delete;
+};
+
+std::uint8_t multiply_255(unsigned a, unsigned b) { return static_cast<std::uint8_t>((a * b + 127) / 255); }
+
+// CMYK to RGB in place (both four bytes a pixel). Adobe writes CMYK
+// inverted (0 is full ink); plain CMYK is inverted here to match.
+void cmyk_to_rgba(std::uint8_t* row, std::size_t width, bool adobe_inverted) {
+    for (std::size_t x = 0; x < width; ++x, row += 4) {
+        unsigned c = row[0], m = row[1], y = row[2], k = row[3];
+        if (!adobe_inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        row[0] = multiply_255(c, k);
+        row[1] = multiply_255(m, k);
+        row[2] = multiply_255(y, k);
+        row[3] = 255;
+    }
+}
+
+// Reads the header and, when `pixels` is given, the picture scaled by
+// 1/`denominator`; nothing on success, else why it failed. While libjpeg
+// runs this frame holds only plain values, so a longjmp skips no destructor.
+std::optional<DecodeError> read_jpeg(std::span<const std::uint8_t> bytes, PictureSize& size, int denominator, RgbaImage* pixels) {
+    DecompressStruct decompress;
+    jpeg_decompress_struct& info = decompress.info;
+    // Written after setjmp and read after a longjmp: volatile.
+    volatile DecodeError failure = DecodeError::malformed;
+    if (setjmp(decompress.errors.jump)) return failure;
+
+    jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = MAX_JPEG_WORKING_MEMORY;
+    info.progress = &decompress.errors.progress;
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    if (!rgba_bytes_if_allowed(info.image_width, info.image_height)) return DecodeError::too_large;
+    size = {static_cast<int>(info.image_width), static_cast<int>(info.image_height)};
+    if (!pixels) return std::nullopt;
+
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;  // greyscale too
+    info.scale_num = 1;
+    info.scale_denom = static_cast<unsigned>(denominator);
+    jpeg_start_decompress(&info);
+    const bool adobe_inverted = cmyk && info.saw_Adobe_marker;
+    const std::size_t width = info.output_width;
+    pixels->width = static_cast<int>(info.output_width);
+    pixels->height = static_cast<int>(info.output_height);
+    pixels->pixels.resize(width * info.output_height * 4);
+    std::uint8_t* const first_row = pixels->pixels.data();
+    failure = DecodeError::truncated;
+    while (info.output_scanline < info.output_height) {
+        std::uint8_t* row = first_row + std::size_t{info.output_scanline} * width * 4;
+        jpeg_read_scanlines(&info, &row, 1);
+        if (cmyk) cmyk_to_rgba(row, width, adobe_inverted);
+    }
+    jpeg_finish_decompress(&info);
+    return std::nullopt;
+}
+
+// The largest divisor (8, 4, 2, 1) whose scaled size, rounded up as libjpeg
+// rounds it, still covers `at_least`.
+int scale_denominator(PictureSize natural, PictureSize at_least) {
     for (const int denominator : {8, 4, 2}) {
         const int scaled_width = (natural.width + denominator - 1) / denominator;
         const int scaled_height = (natural.height + denominator - 1) / denominator;
@@ -57,101 +117,34 @@ int scale_denominator(Header natural, PictureSize at_least) {
     return 1;
 }
 
-std::uint8_t multiply_255(unsigned a, unsigned b) { return static_cast<std::uint8_t>((a * b + 127) / 255); }
-
-// Plain storage for the decode, so a longjmp skips no destructor.
-struct DecodeTarget {
-    std::uint8_t* pixels = nullptr;  // RGBA, width * height * 4
-    int width = 0;
-    int height = 0;
-};
-
-bool decode(std::span<const std::uint8_t> bytes, int denominator, RgbaImage& out, DecodeError& error) {
-    jpeg_decompress_struct info{};
-    ErrorManager errors{};
-    info.err = jpeg_std_error(&errors.public_part);
-    errors.public_part.error_exit = on_error;
-    errors.public_part.emit_message = on_message;
-    std::uint8_t* volatile row = nullptr;
-    volatile bool ok = false;
-    error = DecodeError::malformed;
-    if (setjmp(errors.jump) == 0) {
-        jpeg_create_decompress(&info);
-        info.mem->max_memory_to_use = MAX_JPEG_WORKING_MEMORY;
-        jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
-        jpeg_read_header(&info, TRUE);
-        if (!rgba_bytes_if_allowed(info.image_width, info.image_height)) {
-            error = DecodeError::too_large;
-        } else {
-            const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
-            info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
-            info.scale_num = 1;
-            info.scale_denom = static_cast<unsigned>(denominator);
-            jpeg_start_decompress(&info);
-            // Adobe writes CMYK inverted.
-            const bool inverted = cmyk && info.saw_Adobe_marker;
-            out.width = static_cast<int>(info.output_width);
-            out.height = static_cast<int>(info.output_height);
-            out.pixels.assign(std::size_t{info.output_width} * info.output_height * 4, 0);
-            row = static_cast<std::uint8_t*>(std::malloc(std::size_t{info.output_width} * 4));
-            error = DecodeError::truncated;
-            while (info.output_scanline < info.output_height) {
-                std::uint8_t* target = out.pixels.data() + std::size_t{info.output_scanline} * info.output_width * 4;
-                JSAMPROW rows[1] = {cmyk ? row : target};
-                jpeg_read_scanlines(&info, rows, 1);
-                if (!cmyk) continue;
-                for (std::size_t x = 0; x < info.output_width; ++x) {
-                    unsigned c = row[x * 4], m = row[x * 4 + 1], y = row[x * 4 + 2], k = row[x * 4 + 3];
-                    if (!inverted) {
-                        c = 255 - c;
-                        m = 255 - m;
-                        y = 255 - y;
-                        k = 255 - k;
-                    }
-                    target[x * 4] = multiply_255(c, k);
-                    target[x * 4 + 1] = multiply_255(m, k);
-                    target[x * 4 + 2] = multiply_255(y, k);
-                    target[x * 4 + 3] = 255;
-                }
-            }
-            jpeg_finish_decompress(&info);
-            ok = true;
-        }
-    }
-    std::free(row);
-    jpeg_destroy_decompress(&info);
-    return ok;
-}
-
 class JpegPicture final : public PictureDecoder {
 public:
-    JpegPicture(std::span<const std::uint8_t> bytes, Header header) : bytes_(bytes), header_(header) {}
-    PictureSize size() const override { return {header_.width, header_.height}; }
+    JpegPicture(std::span<const std::uint8_t> bytes, PictureSize size) : bytes_(bytes), size_(size) {}
+    PictureSize size() const override { return size_; }
     int frame_count() const override { return 1; }
     DecodeResult<PictureFrame> frame(int index, PictureSize at_least) override {
         if (index != 0 || failed_) return DecodeError::malformed;
-        RgbaImage image;
-        DecodeError error = DecodeError::malformed;
-        if (!decode(bytes_, scale_denominator(header_, at_least), image, error)) {
+        PictureSize size;
+        PictureFrame frame;
+        if (const auto error = read_jpeg(bytes_, size, scale_denominator(size_, at_least), &frame.image)) {
             failed_ = true;  // a decoder that failed stays failed
-            return error;
+            return *error;
         }
-        return PictureFrame{std::move(image), 0};
+        return frame;
     }
 
 private:
     std::span<const std::uint8_t> bytes_;
-    Header header_;
+    PictureSize size_;
     bool failed_ = false;
 };
 
 }  // namespace
 
 DecodeResult<std::unique_ptr<PictureDecoder>> open_jpeg(std::span<const std::uint8_t> bytes) {
-    Header header;
-    if (!read_header(bytes, header)) return DecodeError::malformed;
-    if (!rgba_bytes_if_allowed(header.width, header.height)) return DecodeError::too_large;
-    return std::unique_ptr<PictureDecoder>(std::make_unique<JpegPicture>(bytes, header));
+    PictureSize size;
+    if (const auto error = read_jpeg(bytes, size, 1, nullptr)) return *error;
+    return std::unique_ptr<PictureDecoder>(std::make_unique<JpegPicture>(bytes, size));
 }
 
 }  // namespace vt

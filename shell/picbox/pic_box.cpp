@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <optional>
 
 #include "shell/picbox/area_resample.h"
 #include "shell/picbox/picture_decoder.h"
@@ -51,12 +53,17 @@ std::shared_ptr<const PreparedPicture> prepare(const Bytes& bytes, int box_width
     picture->target = place_picture(mode, box_width, box_height, natural.width, natural.height);
     if (picture->target.width <= 0 || picture->target.height <= 0) return nullptr;
     const int frames = animate ? decoder.frame_count() : std::min(decoder.frame_count(), 1);
+    const PictureSize drawn{picture->target.width, picture->target.height};
     for (int i = 0; i < frames; ++i) {
-        auto frame = decoder.frame(i, {picture->target.width, picture->target.height});
+        auto frame = decoder.frame(i, drawn);
         if (!frame) return nullptr;
         RgbaImage& image = frame.value().image;
         flatten(image, background, format_blends_alpha(format));
-        picture->frames.push_back(area_resample(image, picture->target.width, picture->target.height));
+        if (image.width == drawn.width && image.height == drawn.height) {
+            picture->frames.push_back(std::move(image));
+        } else {
+            picture->frames.push_back(area_resample(image, drawn.width, drawn.height));
+        }
         picture->delays_ms.push_back(frame.value().delay_ms);
     }
     if (picture->frames.empty()) return nullptr;
@@ -74,10 +81,20 @@ struct PicBox::State {
     std::atomic<PicBoxHost*> host{nullptr};
     std::atomic<bool> visible{false};
 
-    std::mutex lock;  // guards the three below
+    std::mutex lock;  // guards the four below
     std::shared_ptr<const PreparedPicture> picture;
     std::size_t frame = 0;
-    std::uint64_t installs = 0;  // animation ticks of an older install stop
+    std::uint64_t installs = 0;       // ticks of an older install stop
+    std::uint64_t timed_install = 0;  // the install a timer is animating
+
+    // Under `lock`: the delay before the current animation's next frame, if
+    // it has no timer yet and one can be started.
+    std::optional<int> claim_timer() {
+        if (!picture || picture->frames.size() < 2 || timed_install == installs) return std::nullopt;
+        if (!host.load(std::memory_order_acquire)) return std::nullopt;
+        timed_install = installs;
+        return picture->delays_ms[frame];
+    }
 
     void repaint() {
         if (PicBoxHost* h = host.load(std::memory_order_acquire)) h->request_repaint();
@@ -100,7 +117,18 @@ PicBox::PicBox(int width, int height, DisplayMode mode, Rgb background, bool ani
 
 PicBox::~PicBox() = default;
 
-void PicBox::attach_host(PicBoxHost* host) noexcept { state_->host.store(host, std::memory_order_release); }
+void PicBox::attach_host(PicBoxHost* host) noexcept {
+    state_->host.store(host, std::memory_order_release);
+    // An animation installed before the host came has no timer yet.
+    std::uint64_t install = 0;
+    std::optional<int> delay;
+    {
+        const std::lock_guard guard(state_->lock);
+        delay = state_->claim_timer();
+        install = state_->installs;
+    }
+    if (delay) schedule_next_frame(state_, install, *delay);
+}
 
 void PicBox::set_picture(const Bytes& picture) {
     {
@@ -111,19 +139,22 @@ void PicBox::set_picture(const Bytes& picture) {
         ++state_->installs;
     }
     state_->repaint();
-    auto prepared = prepare(picture, state_->width, state_->height, state_->mode, state_->background, state_->animate);
+    std::shared_ptr<const PreparedPicture> prepared;
+    try {
+        prepared = prepare(picture, state_->width, state_->height, state_->mode, state_->background, state_->animate);
+    } catch (const std::bad_alloc&) {
+        // Within the limits but more than the machine has now: no picture.
+    }
     std::uint64_t install = 0;
-    int first_delay = 0;
-    bool animated = false;
+    std::optional<int> delay;
     {
         const std::lock_guard guard(state_->lock);
-        state_->picture = prepared;
+        state_->picture = std::move(prepared);
         state_->frame = 0;
         install = ++state_->installs;
-        animated = prepared && prepared->frames.size() > 1;
-        if (animated) first_delay = prepared->delays_ms.front();
+        delay = state_->claim_timer();
     }
-    if (animated) schedule_next_frame(state_, install, first_delay);
+    if (delay) schedule_next_frame(state_, install, *delay);
     state_->repaint();
 }
 

@@ -17,6 +17,9 @@ inline constexpr std::int64_t MAX_PICTURE_PIXELS = 64LL * 1000 * 1000;
 inline constexpr std::int64_t MAX_ANIMATION_BYTES = 256LL * 1024 * 1024;
 // libjpeg's working memory (on top of the output rows).
 inline constexpr long MAX_JPEG_WORKING_MEMORY = 256L * 1024 * 1024;
+// Scans of one progressive JPEG: real files have about ten, and each scan
+// costs a pass over the whole picture.
+inline constexpr int MAX_JPEG_SCANS = 500;
 
 // Bytes of an RGBA image of width x height, or nothing when the size is not
 // allowed (zero, negative, beyond the limits above).

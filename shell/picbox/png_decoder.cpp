@@ -6,12 +6,16 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "shell/picbox/still_picture.h"
 
 namespace vt {
 
 namespace {
+
+// The largest ancillary chunk libpng may buffer; pixels stream past it.
+constexpr png_alloc_size_t MAX_PNG_CHUNK_BYTES = 8 * 1024 * 1024;
 
 struct MemoryReader {
     std::span<const std::uint8_t> bytes;
@@ -21,60 +25,96 @@ struct MemoryReader {
 void read_from_memory(png_structp png, png_bytep out, png_size_t length) {
     auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
     if (reader->bytes.size() - reader->offset < length) png_error(png, "truncated");
+    if (length == 0) return;
     std::memcpy(out, reader->bytes.data() + reader->offset, length);
     reader->offset += length;
 }
 
-void ignore_warning(png_structp, png_const_charp) {}
+// Failures come back as a result; nothing is printed.
+[[noreturn]] void on_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void on_warning(png_structp, png_const_charp) {}
 
-// Everything libpng touches lives in plain C storage here, so a longjmp out
-// of libpng skips no destructor.
-bool decode_into(std::span<const std::uint8_t> bytes, RgbaImage& out, DecodeError& error) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignore_warning);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
+struct ReadStructs {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~ReadStructs() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+// Reads the header and, when `pixels` is given, the whole image into it;
+// nothing on success, else why it failed.
+// libpng leaves by longjmp on any error, so while it runs this frame holds
+// only plain values: nothing whose destructor a jump would skip.
+std::optional<DecodeError> read_png(std::span<const std::uint8_t> bytes, PictureSize& size, RgbaImage* pixels) {
+    ReadStructs structs;
+    structs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+    if (!structs.png) return DecodeError::malformed;
+    structs.info = png_create_info_struct(structs.png);
+    if (!structs.info) return DecodeError::malformed;
     MemoryReader reader{bytes, 0};
-    // Changed after setjmp and read after a longjmp: volatile.
-    std::vector<png_bytep>* volatile rows = nullptr;
-    volatile bool ok = false;
-    error = DecodeError::malformed;
-    if (info && setjmp(png_jmpbuf(png)) == 0) {
-        png_set_read_fn(png, &reader, read_from_memory);
-        png_set_user_limits(png, static_cast<png_uint_32>(MAX_PICTURE_SIDE), static_cast<png_uint_32>(MAX_PICTURE_SIDE));
-        png_set_chunk_malloc_max(png, 8 * 1024 * 1024);
-        png_read_info(png, info);
-        const png_uint_32 width = png_get_image_width(png, info);
-        const png_uint_32 height = png_get_image_height(png, info);
-        auto image = allocate_image(width, height);
-        if (!image) {
-            error = DecodeError::too_large;
-        } else {
-            out = std::move(*image);
-            png_set_expand(png);
-            png_set_strip_16(png);
-            png_set_gray_to_rgb(png);
-            png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-            png_set_interlace_handling(png);
-            png_read_update_info(png, info);
-            rows = new std::vector<png_bytep>(height);
-            for (png_uint_32 y = 0; y < height; ++y) (*rows)[y] = out.pixels.data() + std::size_t{y} * width * 4;
-            error = DecodeError::truncated;
-            png_read_image(png, rows->data());
-            ok = true;
-        }
+    png_structp png = structs.png;
+    png_infop info = structs.info;
+    // Written after setjmp and read after a longjmp: volatile.
+    volatile DecodeError failure = DecodeError::malformed;
+    if (setjmp(png_jmpbuf(png))) return failure;
+
+    png_set_read_fn(png, &reader, read_from_memory);
+    png_set_user_limits(png, static_cast<png_uint_32>(MAX_PICTURE_SIDE), static_cast<png_uint_32>(MAX_PICTURE_SIDE));
+    png_set_chunk_malloc_max(png, MAX_PNG_CHUNK_BYTES);
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (!rgba_bytes_if_allowed(width, height)) return DecodeError::too_large;
+    size = {static_cast<int>(width), static_cast<int>(height)};
+    if (!pixels) return std::nullopt;
+
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != std::size_t{width} * 4) return DecodeError::unsupported;
+    pixels->width = size.width;
+    pixels->height = size.height;
+    pixels->pixels.assign(std::size_t{width} * height * 4, 0);
+    std::uint8_t* const first_row = pixels->pixels.data();
+    failure = DecodeError::truncated;
+    // Each pass of an interlaced picture visits every row again and fills
+    // in its own pixels.
+    for (int pass = 0; pass < passes; ++pass) {
+        for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, first_row + std::size_t{y} * width * 4, nullptr);
     }
-    delete rows;
-    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    return ok;
+    return std::nullopt;
 }
+
+class PngPicture final : public PictureDecoder {
+public:
+    PngPicture(std::span<const std::uint8_t> bytes, PictureSize size) : bytes_(bytes), size_(size) {}
+    PictureSize size() const override { return size_; }
+    int frame_count() const override { return 1; }
+    DecodeResult<PictureFrame> frame(int index, PictureSize) override {
+        if (index != 0 || failed_) return DecodeError::malformed;
+        PictureSize size;
+        PictureFrame frame;
+        if (const auto error = read_png(bytes_, size, &frame.image)) {
+            failed_ = true;  // a decoder that failed stays failed
+            return *error;
+        }
+        return frame;
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    PictureSize size_;
+    bool failed_ = false;
+};
 
 }  // namespace
 
 DecodeResult<std::unique_ptr<PictureDecoder>> open_png(std::span<const std::uint8_t> bytes) {
-    RgbaImage image;
-    DecodeError error = DecodeError::malformed;
-    if (!decode_into(bytes, image, error)) return error;
-    return std::unique_ptr<PictureDecoder>(std::make_unique<StillPicture>(std::move(image)));
+    PictureSize size;
+    if (const auto error = read_png(bytes, size, nullptr)) return *error;
+    return std::unique_ptr<PictureDecoder>(std::make_unique<PngPicture>(bytes, size));
 }
 
 }  // namespace vt
