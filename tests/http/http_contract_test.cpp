@@ -11,7 +11,8 @@
 namespace vt {
 namespace {
 
-std::vector<std::string> run(const fake::Settings& settings, const Text& url, const HttpRequestOptions& options = {}) {
+std::vector<std::string> run(const fake::Settings& settings, const Text& url, const HttpRequestOptions& options = {},
+                             Bytes* result = nullptr) {
     // The fake is bound through the table, like the real transport.
     auto* library = static_cast<void*>(PLATFORM_FUNCTIONS[PF_INTERNET_OPEN].library_handle.load());
     if (!library) {
@@ -19,7 +20,8 @@ std::vector<std::string> run(const fake::Settings& settings, const Text& url, co
         library = PLATFORM_FUNCTIONS[PF_INTERNET_OPEN].library_handle.load();
     }
     reinterpret_cast<fake::ResetFunction*>(dlsym(library, "fake_transport_reset"))(settings);
-    http_request(url, options);
+    Bytes body = http_request(url, options);
+    if (result) *result = std::move(body);
     return reinterpret_cast<fake::LogFunction*>(dlsym(library, "fake_transport_log"))();
 }
 
@@ -27,7 +29,8 @@ const std::string AGENT = "\"Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)\
 
 TEST(HttpContract, UrlOnlyHttpCall) {
     const fake::Settings served{.body = std::string(2500, 'b'), .header_block = "HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\n\r\n"};
-    const auto log = run(served, Text("http://img.example.com/p?q=1"));
+    Bytes body;
+    const auto log = run(served, Text("http://img.example.com/p?q=1"), {}, &body);
     const std::vector<std::string> expected = {
         "open " + AGENT + " 1 none none 0",
         "connect 1 \"img.example.com\" 80 none none 3 0 0",
@@ -43,6 +46,18 @@ TEST(HttpContract, UrlOnlyHttpCall) {
         "close 1",
     };
     EXPECT_EQ(log, expected);
+    EXPECT_EQ(body, Bytes(std::string_view(served.body)));
+}
+
+TEST(HttpContract, ReadCountBeyondTheBufferEndsTheBody) {
+    // A transport that claims more bytes than the buffer holds must not make
+    // the body read past it.
+    const fake::Settings served{.body = "abc", .claimed_count = 4096};
+    Bytes body(std::string_view("keep"));
+    const auto log = run(served, Text("http://a.example/"), {}, &body);
+    EXPECT_EQ(log[4], "read 1024 4096");
+    EXPECT_EQ(log[5], "query 22 5000 none");
+    EXPECT_EQ(body, Bytes());
 }
 
 TEST(HttpContract, FlagsPortsAndProxies) {
@@ -146,6 +161,15 @@ TEST(HttpContract, ResponseHeadersAndCookies) {
     run(served, Text("http://a.example/"), {.send_cookies = &sent, .returned_cookies = &cookies});
     EXPECT_EQ(cookies, Text("b=3; c=4;a=1"));
     EXPECT_EQ(sent, Text("b=3; c=4;a=1"));
+    // Given empty is not left out: no Cookie line, the store is bypassed and
+    // the merge still runs.
+    sent = Text();
+    Text extra;
+    const auto log = run(served, Text("http://a.example/"),
+                         {.send_cookies = &sent, .returned_cookies = &cookies, .extra_headers = &extra});
+    EXPECT_NE(log[2].find(" 0x80084010 "), std::string::npos) << log[2];
+    EXPECT_EQ(find_text(extra, Text("Cookie:"), std::nullopt, false), -1);
+    EXPECT_EQ(sent, Text("b=3; c=4"));
     sent = Text("a=1");
     run(served, Text("http://a.example/"), {.send_cookies = &sent, .returned_cookies = &cookies, .merge_returned_cookies = false});
     EXPECT_EQ(cookies, Text("b=3; c=4"));

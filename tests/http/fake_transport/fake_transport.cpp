@@ -87,8 +87,8 @@ VT_EXPORT std::int32_t InternetReadFile(InternetHandle, void* buffer, std::uint3
     const std::size_t count = std::min<std::size_t>(to_read, settings.body.size() - read_offset);
     std::memcpy(buffer, settings.body.data() + read_offset, count);
     read_offset += count;
-    *read = static_cast<std::uint32_t>(count);
-    record("read " + std::to_string(to_read) + " " + std::to_string(count));
+    *read = settings.claimed_count ? settings.claimed_count : static_cast<std::uint32_t>(count);
+    record("read " + std::to_string(to_read) + " " + std::to_string(*read));
     return 1;
 }
 

@@ -2,6 +2,7 @@
 // its own folder in place of the real one.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct Settings {
     std::string body{};          // served by InternetReadFile
     std::string header_block{};  // served by HttpQueryInfoA (without its zero)
     bool answer_headers = true;  // false: the header query fails
+    std::uint32_t claimed_count = 0;  // non-zero: every read reports this count
 };
 
 // Exported by the fake; the test reaches them through dlsym.
