@@ -16,6 +16,11 @@ namespace {
 
 // The largest ancillary chunk libpng may buffer; pixels stream past it.
 constexpr png_alloc_size_t MAX_PNG_CHUNK_BYTES = 8 * 1024 * 1024;
+// Deflate packs at most 258 bytes into one 2-bit match, 1032 to 1: a file
+// with fewer bytes left than its rows need at that rate is cut short for
+// sure, and is refused before its pixels are allocated.
+constexpr std::uint64_t MAX_DEFLATE_RATIO = 1032;
+constexpr std::uint64_t DEFLATE_SLACK_BYTES = 1024;
 
 struct MemoryReader {
     std::span<const std::uint8_t> bytes;
@@ -64,6 +69,9 @@ std::optional<DecodeError> read_png(std::span<const std::uint8_t> bytes, Picture
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     if (!rgba_bytes_if_allowed(width, height)) return DecodeError::too_large;
+    const std::uint64_t filtered_bytes = std::uint64_t{height} * (png_get_rowbytes(png, info) + 1);
+    const std::uint64_t bytes_left = bytes.size() - reader.offset;
+    if (bytes_left * MAX_DEFLATE_RATIO + DEFLATE_SLACK_BYTES < filtered_bytes) return DecodeError::truncated;
     size = {static_cast<int>(width), static_cast<int>(height)};
     if (!pixels) return std::nullopt;
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <zlib.h>
+
 #include "shell/picbox/area_resample.h"
 #include "shell/picbox/picture_limits.h"
 #include "tests/shell/picbox/decoder_test_support.h"
@@ -153,6 +155,23 @@ TEST(PictureDecoders, HostileSizesAreRefusedAtOpen) {
         const ByteVector bytes = fixture_bytes(file);
         EXPECT_FALSE(open_picture(bytes)) << file;
     }
+}
+
+// Within the size limits, but far too short for the rows it declares: a
+// small file must not make the decoder take the memory of a large picture.
+TEST(PictureDecoders, PngTooShortForItsRowsIsRefusedAtOpen) {
+    ByteVector bytes = fixture_bytes("png_rgb.png");
+    // IHDR: 8 signature bytes, then length, "IHDR", width and height (big-
+    // endian), depth, colour type, three methods, and the CRC of type + data.
+    auto put_big_endian = [&](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    };
+    put_big_endian(16, 16000);
+    put_big_endian(20, 4000);
+    put_big_endian(29, static_cast<std::uint32_t>(crc32(0, bytes.data() + 12, 17)));
+    const auto decoder = open_picture(bytes);
+    ASSERT_FALSE(decoder);
+    EXPECT_EQ(decoder.error(), DecodeError::truncated);
 }
 
 // Each scan of the last one repeated: a progressive file that would keep
