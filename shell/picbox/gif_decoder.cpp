@@ -112,7 +112,12 @@ public:
                 return DecodeError::malformed;
             }
         }
-        return PictureFrame{canvas_, frames_ > 1 ? delay : 0};
+        const int shown_ms = frames_ > 1 ? delay : 0;
+        if (index + 1 < frames_) return PictureFrame{canvas_, shown_ms};
+        // Nothing follows the last frame: its canvas is handed over rather
+        // than copied, and a later request starts again from the top.
+        file_ = {};
+        return PictureFrame{std::move(canvas_), shown_ms};
     }
 
 private:
