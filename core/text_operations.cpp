@@ -41,21 +41,18 @@ bool equal_here(std::string_view s, Index at, std::string_view what, bool ignore
 
 // The next position from `i` on, walking by characters, where a character
 // begins with the ASCII byte `first`; or the length when there is none.
-// memchr finds candidates. The byte after any ASCII byte begins a character,
-// so a candidate is the second byte of a pair exactly when the run of bytes
-// of 0x80 or above just before it (back to an ASCII byte or to `i`) is odd.
-// Each run lies between two candidates, so the whole search stays linear.
+// memchr finds candidates; a candidate counts only when no two-byte
+// character reaches over it, which a plain scan of the bytes before it shows.
 Index next_character_starting_with(std::string_view s, Index i, unsigned char first) noexcept {
     const Index length = static_cast<Index>(s.size());
     const char* bytes = s.data();
     while (i < length) {
         const void* hit = std::memchr(bytes + i, first, static_cast<std::size_t>(length - i));
-        if (hit == nullptr) return length;
-        const Index candidate = static_cast<const char*>(hit) - bytes;
-        Index run_start = candidate;
-        while (run_start > i && starts_two_byte_character(static_cast<unsigned char>(bytes[run_start - 1]))) --run_start;
-        if ((candidate - run_start) % 2 == 0) return candidate;
-        i = candidate + 1;  // past the pair that holds the candidate
+        const Index candidate = hit ? static_cast<const char*>(hit) - bytes : length;
+        Index j = i;
+        while (j < candidate && !starts_two_byte_character(static_cast<unsigned char>(bytes[j]))) ++j;
+        if (j == candidate) return candidate;
+        i = j + 2;  // over the two-byte character, which may hold the candidate
     }
     return length;
 }
