@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "core/fatal_error.h"
@@ -41,7 +42,16 @@ std::string_view Bytes::chars() const noexcept {
     return {reinterpret_cast<const char*>(bytes_.data()), bytes_.size()};
 }
 
-void Bytes::append(std::span<const std::uint8_t> more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
+void Bytes::append(std::span<const std::uint8_t> more) {
+    // `more` may lie in this very buffer, which growing would move away.
+    const std::less<const std::uint8_t*> below;
+    if (!more.empty() && !below(more.data(), bytes_.data()) && below(more.data(), bytes_.data() + bytes_.size())) {
+        const std::vector<std::uint8_t> copy(more.begin(), more.end());
+        bytes_.insert(bytes_.end(), copy.begin(), copy.end());
+        return;
+    }
+    bytes_.insert(bytes_.end(), more.begin(), more.end());
+}
 
 std::int32_t text_length(const Text& t) noexcept { return length_of(t.view().size()); }
 

@@ -3,6 +3,7 @@
 // operations that measure, compare, join and convert them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -22,6 +23,10 @@ public:
     Text(const char* zero_terminated);           // nullptr is the empty text
     explicit Text(std::string_view bytes);       // cut at the first zero byte
     explicit Text(std::string&& bytes);          // cut at the first zero byte
+    // `count` bytes of `whole` from the 0-based offset `from`, clipped at its
+    // end. Needs no search for a zero byte: `whole` holds none.
+    Text(const Text& whole, std::size_t from, std::size_t count)
+        : bytes_(whole.bytes_, std::min(from, whole.bytes_.size()), count) {}
 
     std::string_view view() const noexcept { return bytes_; }
     const char* c_str() const noexcept { return bytes_.c_str(); }

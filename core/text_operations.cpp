@@ -41,26 +41,29 @@ bool equal_here(std::string_view s, Index at, std::string_view what, bool ignore
 
 // The next position from `i` on, walking by characters, where a character
 // begins with the ASCII byte `first`; or the length when there is none.
-// memchr finds candidates; a candidate counts only when no two-byte
-// character reaches over it, which a plain scan of the bytes before it shows.
+// memchr finds candidates. The byte after any ASCII byte begins a character,
+// so a candidate is the second byte of a pair exactly when the run of bytes
+// of 0x80 or above just before it (back to an ASCII byte or to `i`) is odd.
+// Each run lies between two candidates, so the whole search stays linear.
 Index next_character_starting_with(std::string_view s, Index i, unsigned char first) noexcept {
     const Index length = static_cast<Index>(s.size());
     const char* bytes = s.data();
     while (i < length) {
         const void* hit = std::memchr(bytes + i, first, static_cast<std::size_t>(length - i));
-        const Index candidate = hit ? static_cast<const char*>(hit) - bytes : length;
-        Index j = i;
-        while (j < candidate && !starts_two_byte_character(static_cast<unsigned char>(bytes[j]))) ++j;
-        if (j == candidate) return candidate;
-        i = j + 2;  // over the two-byte character, which may hold the candidate
+        if (hit == nullptr) return length;
+        const Index candidate = static_cast<const char*>(hit) - bytes;
+        Index run_start = candidate;
+        while (run_start > i && starts_two_byte_character(static_cast<unsigned char>(bytes[run_start - 1]))) --run_start;
+        if ((candidate - run_start) % 2 == 0) return candidate;
+        i = candidate + 1;  // past the pair that holds the candidate
     }
     return length;
 }
 
 std::int32_t position(Index zero_based) noexcept { return static_cast<std::int32_t>(zero_based + 1); }
 
-Text slice(std::string_view s, Index from, Index count) {
-    return Text(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(count)));
+Text slice(const Text& t, Index from, Index count) {
+    return Text(t, static_cast<std::size_t>(from), static_cast<std::size_t>(count));
 }
 
 }  // namespace
@@ -107,21 +110,21 @@ std::int32_t find_text_reverse(const Text& t, const Text& what, std::optional<st
 
 Text text_left(const Text& t, std::int32_t n) {
     if (n <= 0) return {};
-    return slice(t.view(), 0, std::min<Index>(n, static_cast<Index>(t.view().size())));
+    return slice(t, 0, std::min<Index>(n, static_cast<Index>(t.view().size())));
 }
 
 Text text_right(const Text& t, std::int32_t n) {
     if (n <= 0) return {};
     const Index length = static_cast<Index>(t.view().size());
     const Index count = std::min<Index>(n, length);
-    return slice(t.view(), length - count, count);
+    return slice(t, length - count, count);
 }
 
 Text text_mid(const Text& t, std::int32_t start, std::int32_t n) {
     const Index length = static_cast<Index>(t.view().size());
     if (start < 1 || start > length || n <= 0) return {};
     const Index from = Index{start} - 1;
-    return slice(t.view(), from, std::min<Index>(n, length - from));
+    return slice(t, from, std::min<Index>(n, length - from));
 }
 
 Text replace_text(const Text& t, const Text& what, const std::optional<Text>& with, std::optional<std::int32_t> start,
@@ -188,7 +191,7 @@ Text trim_text(const Text& t) {
         }
     }
     const Index end = trailing_run >= 0 ? trailing_run : length;
-    return slice(s, begin, end - begin);
+    return slice(t, begin, end - begin);
 }
 
 Text to_lower(const Text& t) {
@@ -236,14 +239,14 @@ TextArray split_text(const Text& t, const Text& delimiter) {
             if (length - i < width) break;
         }
         if (equal_here(s, i, d, false)) {
-            array_append(pieces, slice(s, piece_start, i - piece_start));
+            array_append(pieces, slice(t, piece_start, i - piece_start));
             i += width;
             piece_start = i;
         } else {
             i += step_from(byte_at(s, i));
         }
     }
-    if (piece_start < length) array_append(pieces, slice(s, piece_start, length - piece_start));
+    if (piece_start < length) array_append(pieces, slice(t, piece_start, length - piece_start));
     return pieces;
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
+#include <random>
 #include <vector>
 
 namespace vt {
@@ -43,6 +45,16 @@ TEST(FindText, PositionsWindowsAndCase) {
         {"\xB0\x41" "a", "A", absent, true, 3},
         // A start inside a pair begins the walk there.
         {"\xB0\x41", "A", 2, false, 2},
+        // The two-byte needle B8 A3 (GBK for the fortune character) is found
+        // only where it begins a character.
+        {"\xB0\xB8\xA3", "\xB8\xA3", absent, false, -1},
+        {"\xB0\xB8\xB8\xA3", "\xB8\xA3", absent, false, 3},
+        // Begun on a second byte, the walk pairs A3 with the next B8 and
+        // so steps over the second occurrence.
+        {"\xB8\xA3\xB8\xA3", "\xB8\xA3", 2, false, -1},
+        {"\xB8\xA3\xB8\xA3", "\xB8\xA3", 3, false, 3},
+        // Searching past a lone final lead byte ends the walk.
+        {"a\xB0", "\xB0", absent, false, 2},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(find_text(Text(c.text), Text(c.what), c.start, c.ignore_case), c.expected)
@@ -159,6 +171,10 @@ TEST(SplitText, KeepsEmptyMembersButNoEmptyLast) {
     EXPECT_EQ(members(split_text(Text("a\r\n\r\nb"), Text("\r\n"))), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(members(split_text(Text("a\nb"), Text("\r\n"))), (std::vector<std::string>{"a\nb"}));
     EXPECT_EQ(members(split_text(Text("a;b"), Text(""))), (std::vector<std::string>{"a;b"}));
+    // The full-width semicolon A3 BB as delimiter; its bytes inside other
+    // pairs (B0 A3, BB B0) do not split.
+    EXPECT_EQ(members(split_text(Text("\xB0\xA3\xBB\xB0" "a\xA3\xBB" "b"), Text("\xA3\xBB"))),
+              (std::vector<std::string>{"\xB0\xA3\xBB\xB0" "a", "b"}));
 }
 
 TEST(TextToInt, FoldsWrapsAndNeverOverflows) {
@@ -180,6 +196,67 @@ TEST(TextToInt, FoldsWrapsAndNeverOverflows) {
         {"- 5", 0},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(text_to_int(Text(in)), out) << "'" << in << "'";
+}
+
+// Plain readings of the walking rules, one character at a time, for checking
+// the searches that skip ahead to candidates.
+std::size_t step_at(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]) >= 0x80 ? 2 : 1; }
+
+bool same_here(std::string_view s, std::size_t i, std::string_view w, bool ignore_case) {
+    // The program sets no locale, so tolower changes A to Z alone.
+    const auto fold = [&](char c) { return ignore_case && c > 0 ? std::tolower(c) : static_cast<unsigned char>(c); };
+    for (std::size_t k = 0; k < w.size(); ++k) {
+        if (fold(s[i + k]) != fold(w[k])) return false;
+    }
+    return true;
+}
+
+std::int32_t walked_find(std::string_view s, std::string_view w, std::size_t from, bool ignore_case) {
+    for (std::size_t i = from; i + w.size() <= s.size(); i += step_at(s, i)) {
+        if (same_here(s, i, w, ignore_case)) return static_cast<std::int32_t>(i + 1);
+    }
+    return -1;
+}
+
+std::vector<std::string> walked_split(std::string_view s, std::string_view d) {
+    std::vector<std::string> out;
+    std::size_t piece = 0;
+    std::size_t i = 0;
+    while (i + d.size() <= s.size()) {
+        if (same_here(s, i, d, false)) {
+            out.emplace_back(s.substr(piece, i - piece));
+            i += d.size();
+            piece = i;
+        } else {
+            i += step_at(s, i);
+        }
+    }
+    if (piece < s.size()) out.emplace_back(s.substr(piece));
+    return out;
+}
+
+TEST(Walking, SkippingAheadAgreesWithAStepByStepWalk) {
+    // Few distinct bytes, so that needles recur, straddle pairs and sit as
+    // second bytes; B0 and A1 are lead bytes, 'n' and ';' also second bytes.
+    constexpr std::string_view alphabet = "nN;a\xB0\xA1";
+    std::mt19937 random(20190101);
+    const auto random_text = [&](std::size_t max_length) {
+        std::string text(random() % (max_length + 1), ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        return text;
+    };
+    for (int round = 0; round < 4000; ++round) {
+        const std::string s = random_text(14);
+        std::string w = random_text(3);
+        if (w.empty()) w = "n";
+        const bool ignore_case = round % 2 == 1;
+        const auto start = static_cast<std::int32_t>(random() % 18) - 2;
+        const std::size_t from = start > 1 ? static_cast<std::size_t>(start - 1) : 0;
+        const std::int32_t expected = from < s.size() ? walked_find(s, w, from, ignore_case) : -1;
+        ASSERT_EQ(find_text(Text(s), Text(w), start, ignore_case), expected)
+            << "'" << s << "' '" << w << "' start " << start << " ignore_case " << ignore_case;
+        ASSERT_EQ(members(split_text(Text(s), Text(w))), walked_split(s, w)) << "'" << s << "' on '" << w << "'";
+    }
 }
 
 TEST(SmallBuilders, BlanksCodesNumbers) {

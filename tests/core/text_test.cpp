@@ -1,6 +1,10 @@
 #include "core/text.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "core/fatal_error.h"
 #include "core/text_operations.h"
@@ -61,6 +65,12 @@ TEST(Bytes, GrowingInPlaceKeepsTheBuffer) {
     EXPECT_EQ(bytes_length(same), 67);
 }
 
+TEST(Bytes, GrowingByItsOwnBytes) {
+    Bytes body(std::string_view("ab\0c", 4));
+    body = concat_bytes(std::move(body), body);  // the growth moves the storage being read
+    EXPECT_EQ(body, Bytes(std::string_view("ab\0cab\0c", 8)));
+}
+
 TEST(TextArray, AppendAndGet) {
     TextArray a;
     EXPECT_EQ(array_size(a), 0);
@@ -84,13 +94,49 @@ TEST(ArrayGetDeathTest, OutOfRangeEndsWithStatus255AndTheFault) {
                 "run-time error occurred.\nthe window layout data could not be loaded");
 }
 
-TEST(ArrayGetDeathTest, EndsWithoutFlushingBufferedOutput) {
+bool box_on_stderr(const char* caption, const char* message) {
+    std::fprintf(stderr, "[box] %s | %s [closed]", caption, message);
+    return true;
+}
+
+bool no_display(const char*, const char*) { return false; }
+
+TEST(FatalErrorDeathTest, ShowsTheInstalledBoxOrFallsBackToStandardError) {
     EXPECT_EXIT(
         {
-            std::printf("buffered");  // stdout is a pipe: stays in the buffer
+            install_error_box(box_on_stderr);
             fatal_runtime_error(1);
         },
-        ::testing::ExitedWithCode(255), "");
+        ::testing::ExitedWithCode(255),
+        "^\\[box\\] Error \\| A run-time error occurred.\nError code: 1\n"
+        "An array index is above the array's defined range. \\[closed\\]$");
+    // A box that cannot be shown leaves the same text on standard error.
+    EXPECT_EXIT(
+        {
+            install_error_box(no_display);
+            fatal_error("a platform function could not be bound");
+        },
+        ::testing::ExitedWithCode(255), "^Error: A run-time error occurred.\na platform function could not be bound\n$");
+}
+
+TEST(FatalErrorDeathTest, EndsAtOnceWithoutExitHandlersDestructorsOrFlushes) {
+    struct SaysWhenDestroyed {
+        ~SaysWhenDestroyed() { std::fputs("destructor ran", stderr); }
+    };
+    const auto ends_abruptly = [] {
+        static char buffer[256];
+        std::setvbuf(stderr, buffer, _IOFBF, sizeof buffer);  // only a flush would show what follows
+        std::fputs("buffered output", stderr);
+        std::atexit([] { std::fputs("exit handler ran", stderr); });
+        static SaysWhenDestroyed kept_until_exit;
+        SaysWhenDestroyed in_scope;
+        fatal_runtime_error(4);
+    };
+    using ::testing::HasSubstr;
+    using ::testing::Not;
+    EXPECT_EXIT(ends_abruptly(), ::testing::ExitedWithCode(255),
+                ::testing::AllOf(HasSubstr("Error code: 4\nAn array index is below 1."), Not(HasSubstr("buffered")),
+                                 Not(HasSubstr("ran"))));
 }
 
 }  // namespace
