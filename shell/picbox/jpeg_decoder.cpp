@@ -9,7 +9,8 @@
 
 #include <jpeglib.h>
 
-#include "shell/picbox/still_picture.h"
+#include "shell/picbox/decoded_on_request.h"
+#include "shell/picbox/picture_limits.h"
 
 namespace vt {
 
@@ -66,10 +67,23 @@ void cmyk_to_rgba(std::uint8_t* row, std::size_t width, bool adobe_inverted) {
     }
 }
 
-// Reads the header and, when `pixels` is given, the picture scaled by
-// 1/`denominator`; nothing on success, else why it failed. While libjpeg
-// runs this frame holds only plain values, so a longjmp skips no destructor.
-std::optional<DecodeError> read_jpeg(std::span<const std::uint8_t> bytes, PictureSize& size, int denominator, RgbaImage* pixels) {
+// The largest divisor (8, 4, 2, 1) whose scaled size, rounded up as libjpeg
+// rounds it, still covers `at_least`.
+int scale_denominator(PictureSize natural, PictureSize at_least) {
+    for (const int denominator : {8, 4, 2}) {
+        const int scaled_width = (natural.width + denominator - 1) / denominator;
+        const int scaled_height = (natural.height + denominator - 1) / denominator;
+        if (scaled_width >= at_least.width && scaled_height >= at_least.height) return denominator;
+    }
+    return 1;
+}
+
+// Reads the header and, when `pixels` is given, the picture scaled down as
+// far as it still covers `at_least`; nothing on success, else why it failed.
+// While libjpeg runs this frame holds only plain values, so a longjmp skips
+// no destructor.
+std::optional<DecodeError> read_jpeg(std::span<const std::uint8_t> bytes, PictureSize at_least, PictureSize& size,
+                                     RgbaImage* pixels) {
     DecompressStruct decompress;
     jpeg_decompress_struct& info = decompress.info;
     // Written after setjmp and read after a longjmp: volatile.
@@ -88,7 +102,7 @@ std::optional<DecodeError> read_jpeg(std::span<const std::uint8_t> bytes, Pictur
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;  // greyscale too
     info.scale_num = 1;
-    info.scale_denom = static_cast<unsigned>(denominator);
+    info.scale_denom = static_cast<unsigned>(scale_denominator(size, at_least));
     jpeg_start_decompress(&info);
     const bool adobe_inverted = cmyk && info.saw_Adobe_marker;
     const std::size_t width = info.output_width;
@@ -106,45 +120,10 @@ std::optional<DecodeError> read_jpeg(std::span<const std::uint8_t> bytes, Pictur
     return std::nullopt;
 }
 
-// The largest divisor (8, 4, 2, 1) whose scaled size, rounded up as libjpeg
-// rounds it, still covers `at_least`.
-int scale_denominator(PictureSize natural, PictureSize at_least) {
-    for (const int denominator : {8, 4, 2}) {
-        const int scaled_width = (natural.width + denominator - 1) / denominator;
-        const int scaled_height = (natural.height + denominator - 1) / denominator;
-        if (scaled_width >= at_least.width && scaled_height >= at_least.height) return denominator;
-    }
-    return 1;
-}
-
-class JpegPicture final : public PictureDecoder {
-public:
-    JpegPicture(std::span<const std::uint8_t> bytes, PictureSize size) : bytes_(bytes), size_(size) {}
-    PictureSize size() const override { return size_; }
-    int frame_count() const override { return 1; }
-    DecodeResult<PictureFrame> frame(int index, PictureSize at_least) override {
-        if (index != 0 || failed_) return DecodeError::malformed;
-        PictureSize size;
-        PictureFrame frame;
-        if (const auto error = read_jpeg(bytes_, size, scale_denominator(size_, at_least), &frame.image)) {
-            failed_ = true;  // a decoder that failed stays failed
-            return *error;
-        }
-        return frame;
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    PictureSize size_;
-    bool failed_ = false;
-};
-
 }  // namespace
 
 DecodeResult<std::unique_ptr<PictureDecoder>> open_jpeg(std::span<const std::uint8_t> bytes) {
-    PictureSize size;
-    if (const auto error = read_jpeg(bytes, size, 1, nullptr)) return *error;
-    return std::unique_ptr<PictureDecoder>(std::make_unique<JpegPicture>(bytes, size));
+    return DecodedOnRequest::open(bytes, read_jpeg);
 }
 
 }  // namespace vt

@@ -8,7 +8,8 @@
 #include <memory>
 #include <optional>
 
-#include "shell/picbox/still_picture.h"
+#include "shell/picbox/decoded_on_request.h"
+#include "shell/picbox/picture_limits.h"
 
 namespace vt {
 
@@ -49,7 +50,8 @@ struct ReadStructs {
 // nothing on success, else why it failed.
 // libpng leaves by longjmp on any error, so while it runs this frame holds
 // only plain values: nothing whose destructor a jump would skip.
-std::optional<DecodeError> read_png(std::span<const std::uint8_t> bytes, PictureSize& size, RgbaImage* pixels) {
+std::optional<DecodeError> read_png(std::span<const std::uint8_t> bytes, PictureSize /*at_least*/, PictureSize& size,
+                                    RgbaImage* pixels) {
     ReadStructs structs;
     structs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
     if (!structs.png) return DecodeError::malformed;
@@ -95,34 +97,10 @@ std::optional<DecodeError> read_png(std::span<const std::uint8_t> bytes, Picture
     return std::nullopt;
 }
 
-class PngPicture final : public PictureDecoder {
-public:
-    PngPicture(std::span<const std::uint8_t> bytes, PictureSize size) : bytes_(bytes), size_(size) {}
-    PictureSize size() const override { return size_; }
-    int frame_count() const override { return 1; }
-    DecodeResult<PictureFrame> frame(int index, PictureSize) override {
-        if (index != 0 || failed_) return DecodeError::malformed;
-        PictureSize size;
-        PictureFrame frame;
-        if (const auto error = read_png(bytes_, size, &frame.image)) {
-            failed_ = true;  // a decoder that failed stays failed
-            return *error;
-        }
-        return frame;
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    PictureSize size_;
-    bool failed_ = false;
-};
-
 }  // namespace
 
 DecodeResult<std::unique_ptr<PictureDecoder>> open_png(std::span<const std::uint8_t> bytes) {
-    PictureSize size;
-    if (const auto error = read_png(bytes, size, nullptr)) return *error;
-    return std::unique_ptr<PictureDecoder>(std::make_unique<PngPicture>(bytes, size));
+    return DecodedOnRequest::open(bytes, read_png);
 }
 
 }  // namespace vt
