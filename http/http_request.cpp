@@ -75,13 +75,15 @@ Bytes http_request(const Text& request_url, const HttpRequestOptions& options) {
 
     const Text agent = user_agent_from(extra_headers);
 
-    auto* close = platform_function<InternetCloseHandleFunction>(PF_INTERNET_CLOSE_HANDLE);
     const bool direct = compare_text(options.proxy, Text()) == 0;
     const Text proxy = https ? options.proxy : concat_text("http=", options.proxy);
     const InternetHandle internet = platform_function<InternetOpenAFunction>(PF_INTERNET_OPEN)(
         agent.c_str(), direct ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY,
         direct ? nullptr : proxy.c_str(), direct ? nullptr : "", 0);
     if (internet == nullptr) return {};
+    // Bound only now: with the library missing, InternetOpenA is the function
+    // the error names, as it is the first one called.
+    auto* close = platform_function<InternetCloseHandleFunction>(PF_INTERNET_CLOSE_HANDLE);
 
     const Text host = url_host(request_url);
     const auto port = static_cast<std::uint16_t>(url_port(request_url));
