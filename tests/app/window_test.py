@@ -18,10 +18,11 @@ import tempfile
 import time
 import unittest
 
-from PIL import Image
+from PIL import Image, ImageSequence
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-from window_driver import Desktop, Program, SilentProxy, wait_until  # noqa: E402
+from window_driver import (Desktop, PictureService, Program, SilentProxy, connected_to,  # noqa: E402
+                           differs_by_more_than, enter_own_network, frame_rendering, wait_until)
 
 OPTIONS = None
 
@@ -31,6 +32,24 @@ MINIMIZE_ZONE = (220, 10)
 TOUCH_ZONE = (100, 100)
 OUTSIDE_ZONES = (150, 10)
 DRAG_POINTS = [(100, 240), (100, 10), (100, 34)]  # bottom band, title band, the frame's top row
+PROXY_PATH = b"/net/a/36/link?appid=36&url="
+DEFAULT_USER_AGENT = b"Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)"
+# Presses further apart than the double-click time start new click sequences.
+PRESS_SPACING = 0.6
+# Screen grabs may round a channel differently from the picture box.
+CHANNEL_TOLERANCE = 1
+
+
+def sample(name):
+    return OPTIONS.source_dir / "resources" / "samples" / name
+
+
+def picture_lines():
+    return (OPTIONS.source_dir / "resources" / "picture_list.txt").read_bytes().split(b"\r\n")
+
+
+def skin():
+    return Image.open(OPTIONS.source_dir / "resources" / "skin.png").convert("RGB")
 
 
 class WindowCase(unittest.TestCase):
@@ -56,6 +75,15 @@ class WindowCase(unittest.TestCase):
     def assert_still_running(self, program, seconds=0.5):
         time.sleep(seconds)
         self.assertTrue(program.running(), "the program ended")
+
+    def wait_for_frame(self, program, expected, box, timeout=10.0):
+        """Waits until the frame shows `expected` (within a grab's rounding)."""
+        shown = wait_until(lambda: not differs_by_more_than(program.pixels().crop(box), expected, CHANNEL_TOLERANCE),
+                           timeout)
+        if not shown:
+            program.pixels().crop(box).save(os.path.join(tempfile.gettempdir(), "vt-frame-shown.png"))
+            self.fail("the frame does not show the expected picture (what it showed: vt-frame-shown.png in the "
+                      "temporary folder)")
 
     def drag(self, program, start, by):
         program.press(start)
@@ -177,45 +205,197 @@ class Pictures(WindowCase):
     """With the picture service where the program fetches from."""
 
     def setUp(self):
-        self.service_log = tempfile.TemporaryFile(mode="w+")
-        self.addCleanup(self.service_log.close)
-        self.service = subprocess.Popen([str(OPTIONS.bin_dir / "picture-service"), "--listen", OPTIONS.proxy],
-                                        stdout=self.service_log, stderr=subprocess.STDOUT)
+        self.service = None
         self.addCleanup(self.stop_service)
-        self.assertTrue(wait_until(lambda: "listening" in self.log()), "the picture service did not start")
         self.desktop = Desktop(*self.SCREEN)
         self.addCleanup(self.desktop.stop)
 
+    def serve(self, *pictures, delay_ms=None):
+        """(Re)starts the service with these samples only (all of them when
+        none are named)."""
+        self.stop_service()
+        folder = None
+        if pictures:
+            folder = tempfile.mkdtemp()
+            self.addCleanup(shutil.rmtree, folder)
+            for name in pictures:
+                shutil.copy(sample(name), folder)
+        self.service = PictureService(OPTIONS.bin_dir, OPTIONS.proxy, folder, delay_ms)
+
     def stop_service(self):
-        self.service.terminate()
-        self.service.wait()
+        if self.service:
+            self.service.stop()
+            self.service = None
 
-    def log(self):
-        self.service_log.seek(0)
-        return self.service_log.read()
+    def requests(self):
+        return self.service.log().count('"GET ')
 
-    def pictures_served(self):
-        return self.log().count('" 200 ')
-
-    def test_first_activation_and_each_touch_show_a_picture_in_the_frame(self):
+    def start_program(self):
         program = Program(self.desktop, str(OPTIONS.bin_dir / "vellumo-tarnwick"))
         self.addCleanup(program.stop)
         program.wait_for_window()
-        skin = Image.open(OPTIONS.source_dir / "resources" / "skin.png").convert("RGB")
+        return program
+
+    def test_first_activation_and_each_touch_show_a_picture_in_the_frame(self):
+        self.serve()
+        program = self.start_program()
         frame_box = (40, 34, 229, 223)
 
         def frame_differs_from_skin():
             shown = program.pixels()
-            return shown.crop(frame_box).tobytes() != skin.crop(frame_box).tobytes() and shown
+            return shown.crop(frame_box).tobytes() != skin().crop(frame_box).tobytes() and shown
         shown = wait_until(frame_differs_from_skin)
         self.assertTrue(shown, "no picture in the frame")
-        self.assertEqual(self.pictures_served(), 1)
+        self.assertEqual(self.service.pictures_served(), 1)
         # Outside the frame the skin stays as it is.
         for at in ((20, 100), (250, 15), (100, 240), (39, 100), (229, 100)):
-            self.assertEqual(shown.getpixel(at), skin.getpixel(at), at)
+            self.assertEqual(shown.getpixel(at), skin().getpixel(at), at)
 
         program.click(TOUCH_ZONE)
-        self.assertTrue(wait_until(lambda: self.pictures_served() == 2), "a press fetched no picture")
+        self.assertTrue(wait_until(lambda: self.service.pictures_served() == 2), "a press fetched no picture")
+
+    def test_each_press_shows_the_served_picture_at_the_fit_geometry(self):
+        # Small and kept at its size, then shrunk from wider than high, then
+        # shrunk from a large photograph.
+        pictures = ["fu_100x100.jpg", "fu_378x252.jpg", "fu_4000x3000.jpg"]
+        self.serve(pictures[0])
+        program = self.start_program()
+        for index, name in enumerate(pictures):
+            if index > 0:
+                self.serve(name)
+                time.sleep(PRESS_SPACING)
+                program.click(TOUCH_ZONE)
+            with self.subTest(picture=name):
+                expected, box = frame_rendering(OPTIONS.bin_dir, sample(name))
+                self.wait_for_frame(program, expected, box)
+                time.sleep(0.3)
+                self.assertEqual(self.requests(), 1)
+
+    def test_close_zone_during_a_slow_download_ends_at_once(self):
+        self.serve(delay_ms=30000)
+        program = self.start_program()
+        port = int(OPTIONS.proxy.rsplit(":", 1)[1])
+        self.assertTrue(wait_until(lambda: connected_to(port)), "the download did not start")
+        program.press(CLOSE_ZONE)
+        released = time.monotonic()
+        program.release(CLOSE_ZONE)
+        self.assertEqual(program.exit_status(timeout=10), 0)
+        self.assertLess(time.monotonic() - released, 2.0)
+
+    def test_an_animated_picture_plays_at_its_delays_until_the_next_press(self):
+        with Image.open(sample("fu_animated.gif")) as animation:
+            delays = [animation.info["duration"] / 1000.0 for _ in ImageSequence.Iterator(animation)]
+        first_frame, box = frame_rendering(OPTIONS.bin_dir, sample("fu_animated.gif"))
+        self.serve("fu_animated.gif")
+        program = self.start_program()
+        on_screen = program.area_on_screen(box)
+        self.assertTrue(wait_until(lambda: self.desktop.grab(on_screen).tobytes() != skin().crop(box).tobytes()),
+                        "no picture in the frame")
+
+        def watch(seconds):
+            """The frame's pictures over `seconds`, each with when it appeared."""
+            changes = []
+            end = time.monotonic() + seconds
+            while time.monotonic() < end:
+                shown = self.desktop.grab(on_screen)
+                if not changes or shown.tobytes() != changes[-1][1].tobytes():
+                    changes.append((time.monotonic(), shown))
+            return changes
+
+        changes = watch(6 * sum(delays) / len(delays))
+        self.assertGreaterEqual(len(changes), 4, "the picture does not animate")
+        self.assertTrue(any(not differs_by_more_than(shown, first_frame, CHANNEL_TOLERANCE) for _, shown in changes),
+                        "the first frame never showed")
+        gaps = sorted(later[0] - earlier[0] for earlier, later in zip(changes[1:], changes[2:]))
+        median_gap = gaps[len(gaps) // 2]
+        self.assertGreater(median_gap, 0.75 * min(delays), f"frames change too fast: {gaps}")
+        self.assertLess(median_gap, 2.0 * max(delays), f"frames change too slowly: {gaps}")
+
+        self.serve("fu_100x100.jpg")
+        program.click(TOUCH_ZONE)
+        still, _ = frame_rendering(OPTIONS.bin_dir, sample("fu_100x100.jpg"))
+        self.wait_for_frame(program, still, box)
+        self.assertEqual(len(watch(3 * max(delays))), 1, "the frame still changes")
+
+
+class Refresh(WindowCase):
+    """What the program asks the proxy for, and when the frame appears."""
+
+    def assert_default_request(self, head):
+        """`head` is a GET of the proxy path and a list line, with the default
+        header block; gives the query."""
+        request_line, *headers = head.split(b"\r\n")
+        method, target, version = request_line.split(b" ")
+        self.assertEqual((method, version), (b"GET", b"HTTP/1.1"))
+        self.assertTrue(target.startswith(PROXY_PATH), target)
+        self.assertIn(target[len(PROXY_PATH):], picture_lines(), "not a line of the list, byte for byte")
+        host = OPTIONS.proxy.encode()
+        self.assertEqual(headers, [b"Host: " + host, b"User-Agent: " + DEFAULT_USER_AGENT, b"Accept: */*",
+                                   b"Referer: http://" + host + target, b"Accept-Language: zh-cn"])
+        return target.split(b"?", 1)[1]
+
+    def test_start_up_makes_one_request_and_shows_the_frame_once_it_is_answered(self):
+        program = self.start()
+        heads = wait_until(self.proxy.request_heads)
+        self.assertTrue(heads, "the request did not arrive whole")
+        self.assert_default_request(heads[0])
+
+        expected, box = frame_rendering(OPTIONS.bin_dir, sample("fu_100x100.jpg"))
+        skin_frame = skin().crop(box)
+        for _ in range(5):  # the response is held back: the frame stays hidden
+            self.assertEqual(program.pixels().crop(box).tobytes(), skin_frame.tobytes())
+            time.sleep(0.1)
+        self.proxy.answer_with(sample("fu_100x100.jpg").read_bytes(), "image/jpeg")
+        self.wait_for_frame(program, expected, box)
+        self.assertEqual(self.proxy.count(), 1)
+
+    def test_spaced_presses_each_make_one_request_and_durl_comes_last(self):
+        program = self.start()
+        presses = 0
+        durl_requested = False
+        # Until five presses and a line with a second address (about one in
+        # four lines has one) have been seen.
+        while presses < 5 or not durl_requested:
+            self.assertLess(presses, 40, "no line with a second address was drawn")
+            time.sleep(PRESS_SPACING)
+            program.click(TOUCH_ZONE)
+            presses += 1
+            self.assertTrue(wait_until(lambda: len(self.proxy.request_heads()) == presses + 1),
+                            f"{self.proxy.count()} requests after {presses} presses")
+            query = self.assert_default_request(self.proxy.request_heads()[-1])
+            names = [parameter.split(b"=", 1)[0] for parameter in query.split(b"&")]
+            if b"&durl=" in query:
+                durl_requested = True
+                self.assertEqual(names, [b"appid", b"url", b"durl"], query)
+            else:
+                self.assertEqual(names, [b"appid", b"url"], query)
+        time.sleep(0.3)
+        self.assertEqual(self.proxy.count(), presses + 1)
+
+
+class NothingListening(WindowCase):
+    """No proxy at all: every request fails at once."""
+
+    def setUp(self):
+        self.desktop = Desktop(*self.SCREEN)
+        self.addCleanup(self.desktop.stop)
+
+    def test_frame_becomes_a_plain_square_and_the_window_still_works(self):
+        program = self.start(wait=False)
+        program.wait_for_window()
+        _, box = frame_rendering(OPTIONS.bin_dir, sample("fu_100x100.jpg"))
+        plain = Image.new("RGB", (box[2] - box[0], box[3] - box[1]), (240, 240, 240))
+        self.wait_for_frame(program, plain, box)
+
+        before = program.position()
+        self.drag(program, (100, 240), (60, 30))
+        self.assertEqual(program.position(), (before[0] + 60, before[1] + 30))
+        program.click(MINIMIZE_ZONE)
+        self.assertTrue(wait_until(lambda: "Iconic" in program.prop("WM_STATE")), "not minimized")
+        self.desktop.xdotool("windowactivate", program.window)
+        self.assertTrue(wait_until(lambda: "IsViewable" in program.info()["Map State"]), "not restored")
+        program.click(CLOSE_ZONE)
+        self.assertEqual(program.exit_status(), 0)
 
 
 class Lifetime(WindowCase):
@@ -264,10 +444,18 @@ class ErrorBox(WindowCase):
             # The program and the process library, but no transport library.
             for name in ("vellumo-tarnwick", "libkernel32.so"):
                 shutil.copy2(OPTIONS.bin_dir / name, folder)
-            program = Program(self.desktop, os.path.join(folder, "vellumo-tarnwick"))
+            record = os.path.join(folder, "boxes")
+            program = Program(self.desktop, os.path.join(folder, "vellumo-tarnwick"),
+                              env={"LD_PRELOAD": str(OPTIONS.bin_dir / "message_box_recorder.so"),
+                                   "VT_MESSAGE_BOX_RECORD": record})
             self.addCleanup(program.stop)
             program.wait_for_window()
             self.assertEqual(self.close_box(program), 255)
+            with open(record, "rb") as boxes:
+                caption, message = boxes.read().decode().removesuffix("\0").split("\n", 1)
+            self.assertEqual(caption, "Error")
+            self.assertIn("wininet.dll", message)
+            self.assertIn("InternetOpenA", message)
 
     def test_no_display_writes_the_error_and_ends_with_255(self):
         env = dict(os.environ)
@@ -288,6 +476,7 @@ def main():
     OPTIONS, rest = parser.parse_known_args()
     OPTIONS.bin_dir = OPTIONS.bin_dir.resolve()
     OPTIONS.source_dir = OPTIONS.source_dir.resolve()
+    enter_own_network()
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
 
 
