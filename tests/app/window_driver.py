@@ -62,7 +62,7 @@ def connected_to(port):
     return any(int(row[2].split(":")[1], 16) == port and row[3] == "01" for row in rows)
 
 
-def wait_until(condition, timeout=5.0, interval=0.02):
+def wait_until(condition, timeout=15.0, interval=0.02):
     """Polls `condition` until it gives something true; returns it or None."""
     end = time.monotonic() + timeout
     while True:
@@ -137,10 +137,14 @@ class Program:
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.window = None
 
-    def wait_for_window(self, timeout=10.0):
+    def wait_for_window(self, timeout=30.0):
         found = wait_until(lambda: self.desktop.window_named(CAPTION), timeout)
         if not found:
-            raise AssertionError("the window did not appear")
+            status = self.process.poll()
+            if status is None:
+                raise AssertionError("the window did not appear; the program still runs")
+            raise AssertionError(f"the window did not appear; the program ended with {status}: "
+                                 + self.process.stderr.read().decode(errors="replace"))
         self.window = found[0]
         return self.window
 

@@ -76,7 +76,7 @@ class WindowCase(unittest.TestCase):
         time.sleep(seconds)
         self.assertTrue(program.running(), "the program ended")
 
-    def wait_for_frame(self, program, expected, box, timeout=10.0):
+    def wait_for_frame(self, program, expected, box, timeout=15.0):
         """Waits until the frame shows `expected` (within a grab's rounding)."""
         shown = wait_until(lambda: not differs_by_more_than(program.pixels().crop(box), expected, CHANNEL_TOLERANCE),
                            timeout)
@@ -414,7 +414,7 @@ class Lifetime(WindowCase):
 
 class ErrorBox(WindowCase):
     def close_box(self, program):
-        boxes = wait_until(lambda: self.desktop.window_named("Error"), timeout=10)
+        boxes = wait_until(lambda: self.desktop.window_named("Error"), timeout=20)
         self.assertTrue(boxes, "no error box")
         self.assert_still_running(program, 0.3)  # the box waits for the user
         self.desktop.xdotool("windowactivate", "--sync", boxes[0])
@@ -429,7 +429,7 @@ class ErrorBox(WindowCase):
     def test_two_workers_failing_at_once_show_one_box_and_end_with_255(self):
         program = self.start("window_probe", "worker-errors", wait=False)
         program.wait_for_window()
-        boxes = wait_until(lambda: self.desktop.window_named("Error"), timeout=10)
+        boxes = wait_until(lambda: self.desktop.window_named("Error"), timeout=20)
         self.assertTrue(boxes, "no error box")
         time.sleep(0.3)
         self.assertEqual(len(self.desktop.window_named("Error")), 1, "the second box waits for the first")
@@ -465,6 +465,35 @@ class ErrorBox(WindowCase):
                                 text=True, timeout=20)
         self.assertEqual(result.returncode, 255)
         self.assertIn("start-up window could not be loaded", result.stderr)
+
+
+class RunCommand(unittest.TestCase):
+    """The run command with no display, on the programs built already."""
+
+    def test_shows_the_first_picture_on_a_private_display_and_saves_a_screenshot(self):
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        with tempfile.TemporaryDirectory() as folder:
+            screenshot = os.path.join(folder, "shot.png")
+            result = subprocess.run(["bash", str(OPTIONS.source_dir / "tools" / "run.sh"), "--bin-dir",
+                                     str(OPTIONS.bin_dir), "--screenshot", screenshot],
+                                    env=env, capture_output=True, text=True, timeout=120)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertTrue(result.stdout.rstrip().endswith(screenshot), result.stdout)
+            with Image.open(screenshot) as shot:
+                # The window, centred on the private screen, shows a picture
+                # in its frame.
+                left, top = (shot.width - WINDOW_SIZE[0]) // 2, (shot.height - WINDOW_SIZE[1]) // 2
+                window = shot.convert("RGB").crop((left, top, left + WINDOW_SIZE[0], top + WINDOW_SIZE[1]))
+            frame_box = frame_rendering(OPTIONS.bin_dir, sample("fu_100x100.jpg"))[1]
+            self.assertEqual(window.crop((0, 0, WINDOW_SIZE[0], frame_box[1])).tobytes(),
+                             skin().crop((0, 0, WINDOW_SIZE[0], frame_box[1])).tobytes(), "the window is not there")
+            self.assertNotEqual(window.crop(frame_box).tobytes(), skin().crop(frame_box).tobytes())
+            plain = Image.new("RGB", window.crop(frame_box).size, (240, 240, 240))
+            self.assertNotEqual(window.crop(frame_box).tobytes(), plain.tobytes(), "no picture arrived")
+        # The service has stopped: its port is free again.
+        SilentProxy(OPTIONS.proxy).stop()
 
 
 def main():
