@@ -9,3 +9,9 @@ if(VT_SANITIZE)
   add_link_options(-fsanitize=${VT_SANITIZE})
   add_compile_definitions(VT_SANITIZED=1)
 endif()
+# The fuzz targets steer by the coverage of the code under test, so a fuzz
+# build instruments every target of ours; the fuzzer's own main is linked
+# into the fuzz targets alone.
+if(VT_BUILD_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

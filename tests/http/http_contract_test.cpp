@@ -22,7 +22,7 @@ std::vector<std::string> run(const fake::Settings& settings, const Text& url, co
     reinterpret_cast<fake::ResetFunction*>(dlsym(library, "fake_transport_reset"))(settings);
     Bytes body = http_request(url, options);
     if (result) *result = std::move(body);
-    return reinterpret_cast<fake::LogFunction*>(dlsym(library, "fake_transport_log"))();
+    return *reinterpret_cast<fake::LogFunction*>(dlsym(library, "fake_transport_log"))();
 }
 
 const std::string AGENT = "\"Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)\"";

@@ -41,7 +41,7 @@ VT_EXPORT void fake_transport_reset(const vt::fake::Settings& new_settings) {
     next_handle = 0;
 }
 
-VT_EXPORT const std::vector<std::string>& fake_transport_log() { return calls; }
+VT_EXPORT const std::vector<std::string>* fake_transport_log() { return &calls; }
 
 VT_EXPORT InternetHandle InternetOpenA(const char* agent, std::uint32_t access, const char* proxy, const char* bypass,
                                        std::uint32_t flags) {

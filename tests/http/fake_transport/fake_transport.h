@@ -20,6 +20,6 @@ struct Settings {
 
 // Exported by the fake; the test reaches them through dlsym.
 using ResetFunction = void(const Settings&);
-using LogFunction = const std::vector<std::string>&();
+using LogFunction = const std::vector<std::string>*();  // a pointer: C linkage returns no class
 
 }  // namespace vt::fake
