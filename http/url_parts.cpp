@@ -32,7 +32,9 @@ Text host_by_counting(Text t, bool domain_only, std::int32_t suffix_dots) {
     if (slash != -1) t = text_left(t, slash - 1);
     const std::int32_t length = text_length(t);
     std::int32_t h = length;
-    for (std::int32_t pass = 0; pass < suffix_dots; ++pass) h = find_text_reverse(t, Text("."), h, false);
+    // Once no dot is left, h stays -1: the passes after that change nothing,
+    // and a suffix_dots near INT32_MAX would spin for seconds.
+    for (std::int32_t pass = 0; pass < suffix_dots && h != -1; ++pass) h = find_text_reverse(t, Text("."), h, false);
     const std::int32_t d = find_text_reverse(t, Text("."), h, false);
     if (domain_only) return text_right(t, length - d);
     if (d != -1) {
