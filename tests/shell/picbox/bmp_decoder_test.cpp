@@ -2,14 +2,8 @@
 
 #include "tests/shell/picbox/decoder_test_support.h"
 
-namespace vt {
+namespace vt::test {
 namespace {
-
-using test::ByteVector;
-using test::ByteWriter;
-using test::decode_still;
-using test::pixel_at;
-using test::Rgba;
 
 constexpr Rgba RED{220, 30, 40, 255}, GOLD{250, 200, 60, 255}, BLUE{30, 60, 200, 255}, WHITE{250, 250, 250, 255},
     INK{20, 20, 20, 255}, BLACK{0, 0, 0, 255};
@@ -61,45 +55,31 @@ ByteVector with_u16(ByteVector bytes, std::size_t at, std::uint16_t value) {
     return bytes;
 }
 
-struct KnownPixel {
-    int x, y;
-    Rgba colour;
-};
-
-void expect_pixels(const std::string& what, const ByteVector& bytes, int width, int height, std::initializer_list<KnownPixel> known) {
-    SCOPED_TRACE(what);
-    auto image = decode_still(open_bmp, bytes);
-    ASSERT_TRUE(image) << "error " << static_cast<int>(image.error());
-    ASSERT_EQ(image.value().width, width);
-    ASSERT_EQ(image.value().height, height);
-    for (const KnownPixel& p : known) EXPECT_EQ(pixel_at(image.value(), p.x, p.y), p.colour) << "at " << p.x << ", " << p.y;
-}
-
 TEST(BmpDecoder, FixturesDecodeToTheirKnownPixels) {
     const auto quadrants = {KnownPixel{7, 5, RED}, {22, 5, GOLD}, {7, 15, BLUE}, {22, 15, WHITE}, {0, 0, RED}, {29, 19, WHITE}};
     for (const char* name : {"bmp_24.bmp", "bmp_24_top_down.bmp", "bmp_32_v5_bitfields.bmp"}) {
-        expect_pixels(name, test::fixture_bytes(name), 30, 20, quadrants);
+        expect_pixels(open_bmp, name, fixture_bytes(name), 30, 20, quadrants);
     }
     // The fourth byte runs 0, 85, 170, 255 by column; drawn opaque all the same.
-    expect_pixels("bmp_32.bmp", test::fixture_bytes("bmp_32.bmp"), 30, 20,
+    expect_pixels(open_bmp, "bmp_32.bmp", fixture_bytes("bmp_32.bmp"), 30, 20,
                   {{4, 5, RED}, {5, 5, RED}, {6, 5, RED}, {7, 5, RED}, {22, 15, WHITE}});
-    expect_pixels("bmp_8.bmp", test::fixture_bytes("bmp_8.bmp"), 13, 7, {{0, 0, RED}, {1, 0, GOLD}, {3, 0, WHITE}, {12, 6, BLUE}});
-    expect_pixels("bmp_4.bmp", test::fixture_bytes("bmp_4.bmp"), 9, 3, {{0, 0, RED}, {1, 0, GOLD}, {2, 2, BLUE}, {8, 2, BLUE}});
-    expect_pixels("bmp_1.bmp", test::fixture_bytes("bmp_1.bmp"), 9, 3, {{0, 0, INK}, {1, 0, WHITE}, {8, 2, INK}});
+    expect_pixels(open_bmp, "bmp_8.bmp", fixture_bytes("bmp_8.bmp"), 13, 7, {{0, 0, RED}, {1, 0, GOLD}, {3, 0, WHITE}, {12, 6, BLUE}});
+    expect_pixels(open_bmp, "bmp_4.bmp", fixture_bytes("bmp_4.bmp"), 9, 3, {{0, 0, RED}, {1, 0, GOLD}, {2, 2, BLUE}, {8, 2, BLUE}});
+    expect_pixels(open_bmp, "bmp_1.bmp", fixture_bytes("bmp_1.bmp"), 9, 3, {{0, 0, INK}, {1, 0, WHITE}, {8, 2, INK}});
 }
 
 TEST(BmpDecoder, SixteenBitChannelsWidenToTheFullRange) {
     // 5-5-5 without masks: a 5-bit 16 is 16 * 255 / 31 = 131.6, so 132.
     ByteWriter five_five_five;
     five_five_five.u16(0x7C00).u16(0x03E0).u16(0x001F).u16(0x4210);  // red, green, blue, grey 16
-    expect_pixels("5-5-5", info_bmp(4, 1, 16, 0, {}, five_five_five.bytes()), 4, 1,
+    expect_pixels(open_bmp, "5-5-5", info_bmp(4, 1, 16, 0, {}, five_five_five.bytes()), 4, 1,
                   {{0, 0, {255, 0, 0, 255}}, {1, 0, {0, 255, 0, 255}}, {2, 0, {0, 0, 255, 255}}, {3, 0, {132, 132, 132, 255}}});
     // 5-6-5 through bit fields: a 6-bit 32 is 32 * 255 / 63 = 129.5, so 130.
     ByteWriter masks;
     masks.u32(0xF800).u32(0x07E0).u32(0x001F);
     ByteWriter five_six_five;
     five_six_five.u16(0xF800).u16(0x07E0).u16(0x0400).u16(0xFFFF);
-    expect_pixels("5-6-5", info_bmp(4, 1, 16, 3, masks.bytes(), five_six_five.bytes()), 4, 1,
+    expect_pixels(open_bmp, "5-6-5", info_bmp(4, 1, 16, 3, masks.bytes(), five_six_five.bytes()), 4, 1,
                   {{0, 0, {255, 0, 0, 255}}, {1, 0, {0, 255, 0, 255}}, {2, 0, {0, 130, 0, 255}}, {3, 0, {255, 255, 255, 255}}});
 }
 
@@ -119,7 +99,7 @@ TEST(BmpDecoder, CoreHeaderHasThreeBytePaletteEntries) {
         .raw({0xA0, 0, 0, 0})  // bottom row: 1 0 1, padded to 4 bytes
         .raw({0x40, 0, 0, 0}); // top row: 0 1 0
     w.patch_u32(2, static_cast<std::uint32_t>(w.size()));
-    expect_pixels("core", w.bytes(), 3, 2, {{0, 0, BLUE}, {1, 0, GOLD}, {2, 0, BLUE}, {0, 1, GOLD}, {1, 1, BLUE}});
+    expect_pixels(open_bmp, "core", w.bytes(), 3, 2, {{0, 0, BLUE}, {1, 0, GOLD}, {2, 0, BLUE}, {0, 1, GOLD}, {1, 1, BLUE}});
 }
 
 TEST(BmpDecoder, RunLengthPicturesFollowEveryEscape) {
@@ -134,7 +114,7 @@ TEST(BmpDecoder, RunLengthPicturesFollowEveryEscape) {
         0x02, 0x02,                    // two blue
         0x00, 0x01,                    // end of picture
     };
-    expect_pixels("RLE8", info_bmp(4, 3, 8, 1, palette, rle8, 4), 4, 3,
+    expect_pixels(open_bmp, "RLE8", info_bmp(4, 3, 8, 1, palette, rle8, 4), 4, 3,
                   {{0, 2, GOLD}, {2, 2, GOLD}, {3, 2, BLACK},  // never written: black
                    {0, 1, BLUE}, {1, 1, RED}, {2, 1, GOLD}, {3, 1, WHITE},
                    {0, 0, BLACK}, {1, 0, BLACK}, {2, 0, BLUE}, {3, 0, BLUE}});
@@ -144,16 +124,16 @@ TEST(BmpDecoder, RunLengthPicturesFollowEveryEscape) {
         0x00, 0x03, 0x30, 0x10,  // literal 3, 0, 1 (three nibbles in two bytes)
         0x00, 0x01,              // end of picture
     };
-    expect_pixels("RLE4", info_bmp(8, 1, 4, 2, palette, rle4, 4), 8, 1,
+    expect_pixels(open_bmp, "RLE4", info_bmp(8, 1, 4, 2, palette, rle4, 4), 8, 1,
                   {{0, 0, GOLD}, {1, 0, BLUE}, {4, 0, GOLD}, {5, 0, WHITE}, {6, 0, RED}, {7, 0, GOLD}});
 
     // A run longer than the row is cut at its edge.
-    expect_pixels("RLE8 past the edge", info_bmp(2, 1, 8, 1, palette, {0x09, 0x02, 0x00, 0x01}, 4), 2, 1, {{0, 0, BLUE}, {1, 0, BLUE}});
+    expect_pixels(open_bmp, "RLE8 past the edge", info_bmp(2, 1, 8, 1, palette, {0x09, 0x02, 0x00, 0x01}, 4), 2, 1, {{0, 0, BLUE}, {1, 0, BLUE}});
 }
 
 TEST(BmpDecoder, IndexPastThePaletteIsBlack) {
     // Two entries declared, the pixels use 1 and 3.
-    expect_pixels("short palette", info_bmp(2, 1, 8, 0, bgr0_palette({RED, GOLD}), {1, 3, 0, 0}, 2), 2, 1, {{0, 0, GOLD}, {1, 0, BLACK}});
+    expect_pixels(open_bmp, "short palette", info_bmp(2, 1, 8, 0, bgr0_palette({RED, GOLD}), {1, 3, 0, 0}, 2), 2, 1, {{0, 0, GOLD}, {1, 0, BLACK}});
 }
 
 TEST(BmpDecoder, BrokenFilesGiveTheirError) {
@@ -165,11 +145,7 @@ TEST(BmpDecoder, BrokenFilesGiveTheirError) {
         w.u32(red).u32(green).u32(blue);
         return info_bmp(1, 1, 16, 3, w.bytes(), {0, 0, 0, 0});
     };
-    const struct {
-        const char* what;
-        ByteVector bytes;
-        DecodeError expected;
-    } cases[] = {
+    const RefusedCase cases[] = {
         {"shorter than the file header", ByteVector(good.begin(), good.begin() + 10), DecodeError::truncated},
         {"the file header alone", ByteVector(good.begin(), good.begin() + 14), DecodeError::truncated},
         {"last pixel byte missing", ByteVector(good.begin(), good.end() - 1), DecodeError::truncated},
@@ -192,22 +168,18 @@ TEST(BmpDecoder, BrokenFilesGiveTheirError) {
         {"run-length without its end", info_bmp(2, 2, 8, 1, bgr0_palette({RED}), {0x02, 0x00}, 1), DecodeError::truncated},
         {"run-length literal cut short", info_bmp(4, 1, 8, 1, bgr0_palette({RED}), {0x00, 0x04, 0x00}, 1), DecodeError::truncated},
     };
-    for (const auto& c : cases) {
-        auto result = decode_still(open_bmp, c.bytes);
-        ASSERT_FALSE(result) << c.what;
-        EXPECT_EQ(result.error(), c.expected) << c.what;
-    }
+    expect_refused(open_bmp, cases);
 }
 
 TEST(BmpDecoder, DamagedFilesFailCleanly) {
     for (const char* name : {"bmp_8.bmp", "bmp_1.bmp", "bmp_32_v5_bitfields.bmp"}) {
         SCOPED_TRACE(name);
-        test::expect_damage_survived(open_bmp, test::fixture_bytes(name));
+        expect_damage_survived(open_bmp, fixture_bytes(name));
     }
     const ByteVector rle = info_bmp(4, 3, 8, 1, bgr0_palette({RED, GOLD}),
                                     {0x03, 0x01, 0x00, 0x00, 0x00, 0x03, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x01, 0x01, 0x02, 0x01, 0x00, 0x01}, 2);
-    test::expect_damage_survived(open_bmp, rle);
+    expect_damage_survived(open_bmp, rle);
 }
 
 }  // namespace
-}  // namespace vt
+}  // namespace vt::test

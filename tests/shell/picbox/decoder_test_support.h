@@ -1,6 +1,7 @@
-// Shared by the decoder tests: fixture files, pixel reads, a little-endian
-// byte builder for pictures written field by field, and a sweep that feeds
-// a decoder every truncation and many damaged copies of a good file.
+// Shared by the decoder tests: fixture files, pixel reads and checks, a
+// little-endian byte builder for pictures written field by field, and a
+// sweep that feeds a decoder every truncation and many damaged copies of a
+// good file.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,38 @@ inline DecodeResult<RgbaImage> decode_still(Opener open, const ByteVector& bytes
     auto frame = decoder.value()->frame(0, decoder.value()->size());
     if (!frame) return frame.error();
     return std::move(frame.value().image);
+}
+
+struct KnownPixel {
+    int x, y;
+    Rgba colour;
+};
+
+// `bytes` decode through `open` to a first frame of `width` x `height`
+// with the `known` pixels.
+inline void expect_pixels(Opener open, const std::string& what, const ByteVector& bytes, int width, int height,
+                          std::initializer_list<KnownPixel> known) {
+    SCOPED_TRACE(what);
+    auto image = decode_still(open, bytes);
+    ASSERT_TRUE(image) << "error " << static_cast<int>(image.error());
+    ASSERT_EQ(image.value().width, width);
+    ASSERT_EQ(image.value().height, height);
+    for (const KnownPixel& p : known) EXPECT_EQ(pixel_at(image.value(), p.x, p.y), p.colour) << "at " << p.x << ", " << p.y;
+}
+
+// A damaged or unsupported picture and the error it must give.
+struct RefusedCase {
+    const char* what;
+    ByteVector bytes;
+    DecodeError expected;
+};
+
+inline void expect_refused(Opener open, std::span<const RefusedCase> cases) {
+    for (const RefusedCase& c : cases) {
+        auto result = decode_still(open, c.bytes);
+        ASSERT_FALSE(result) << c.what;
+        EXPECT_EQ(result.error(), c.expected) << c.what;
+    }
 }
 
 // Little-endian fields appended in order, so a test can write a picture

@@ -4,14 +4,8 @@
 
 #include "tests/shell/picbox/decoder_test_support.h"
 
-namespace vt {
+namespace vt::test {
 namespace {
-
-using test::ByteVector;
-using test::ByteWriter;
-using test::decode_still;
-using test::pixel_at;
-using test::Rgba;
 
 constexpr std::uint16_t ICON = 1, CURSOR = 2;
 
@@ -67,34 +61,20 @@ ByteVector solid_dib(std::int32_t side, Rgba colour) {
         pixels.insert(pixels.end(), {static_cast<std::uint8_t>(colour.b), static_cast<std::uint8_t>(colour.g),
                                      static_cast<std::uint8_t>(colour.r), static_cast<std::uint8_t>(colour.a)});
     }
-    const auto mask_row_bytes = static_cast<std::size_t>((side + 31) / 32 * 4);
+    const auto mask_row_bytes = (static_cast<std::size_t>(side) + 31) / 32 * 4;
     return dib(side, side, 32, {}, pixels, ByteVector(mask_row_bytes * static_cast<std::size_t>(side), 0));
-}
-
-struct KnownPixel {
-    int x, y;
-    Rgba colour;
-};
-
-void expect_pixels(const std::string& what, const ByteVector& bytes, int width, int height, std::initializer_list<KnownPixel> known) {
-    SCOPED_TRACE(what);
-    auto image = decode_still(open_icon, bytes);
-    ASSERT_TRUE(image) << "error " << static_cast<int>(image.error());
-    ASSERT_EQ(image.value().width, width);
-    ASSERT_EQ(image.value().height, height);
-    for (const KnownPixel& p : known) EXPECT_EQ(pixel_at(image.value(), p.x, p.y), p.colour) << "at " << p.x << ", " << p.y;
 }
 
 TEST(IconDecoder, FixturesShowTheirLargestImage) {
     // 16 x 16 DIB, 48 x 48 32-bit DIB, 32 x 32 PNG: the 48 x 48, its 20, 50
     // and 80 % opacity kept as straight alpha, its clear top row clear.
-    expect_pixels("icon_multi.ico", test::fixture_bytes("icon_multi.ico"), 48, 48,
+    expect_pixels(open_icon, "icon_multi.ico", fixture_bytes("icon_multi.ico"), 48, 48,
                   {{8, 10, {220, 30, 40, 51}}, {24, 10, {220, 30, 40, 128}}, {40, 10, {220, 30, 40, 204}}, {24, 0, {220, 30, 40, 0}}});
     // A 16 x 16 DIB and a 64 x 64 PNG: the PNG.
-    expect_pixels("icon_png_largest.ico", test::fixture_bytes("icon_png_largest.ico"), 64, 64,
+    expect_pixels(open_icon, "icon_png_largest.ico", fixture_bytes("icon_png_largest.ico"), 64, 64,
                   {{16, 16, {220, 30, 40, 255}}, {48, 16, {250, 200, 60, 255}}, {16, 48, {30, 60, 200, 255}}, {48, 0, {250, 200, 60, 128}}});
     // 24 bits: the AND mask clears the right half, the red cross included.
-    expect_pixels("cursor.cur", test::fixture_bytes("cursor.cur"), 32, 32,
+    expect_pixels(open_icon, "cursor.cur", fixture_bytes("cursor.cur"), 32, 32,
                   {{0, 0, {250, 200, 60, 255}}, {5, 16, {220, 30, 40, 255}}, {15, 31, {250, 200, 60, 255}}, {16, 5, {220, 30, 40, 0}},
                    {20, 20, {250, 200, 60, 0}}});
 }
@@ -117,7 +97,7 @@ TEST(IconDecoder, ChoosesTheLargestThenTheDeepestImage) {
     };
     for (const auto& c : cases) {
         for (const std::uint16_t type : {ICON, CURSOR}) {
-            expect_pixels(c.what, icon_file(type, c.entries), c.side, c.side, {{0, 0, c.colour}, {c.side - 1, c.side - 1, c.colour}});
+            expect_pixels(open_icon, c.what, icon_file(type, c.entries), c.side, c.side, {{0, 0, c.colour}, {c.side - 1, c.side - 1, c.colour}});
         }
     }
 }
@@ -126,13 +106,13 @@ TEST(IconDecoder, AndMaskCutsOutPicturesWithoutAlpha) {
     const ByteVector mask_second_clear = {0x40, 0, 0, 0};  // bits 0 1: the second pixel transparent
     // 1 bit with a two-entry palette (B, G, R, 0): pixels 1 then 0.
     const ByteVector one_bit = dib(2, 1, 1, {10, 20, 30, 0, 40, 50, 60, 0}, {0x80, 0, 0, 0}, mask_second_clear);
-    expect_pixels("1 bit", icon_file(ICON, {{2, 1, one_bit}}), 2, 1, {{0, 0, {60, 50, 40, 255}}, {1, 0, {30, 20, 10, 0}}});
+    expect_pixels(open_icon, "1 bit", icon_file(ICON, {{2, 1, one_bit}}), 2, 1, {{0, 0, {60, 50, 40, 255}}, {1, 0, {30, 20, 10, 0}}});
     // 32 bits whose alpha is zero throughout: an old icon that relies on its mask.
     const ByteVector no_alpha = dib(2, 1, 32, {}, {10, 20, 30, 0, 40, 50, 60, 0}, mask_second_clear);
-    expect_pixels("32 bits, alpha unused", icon_file(ICON, {{2, 1, no_alpha}}), 2, 1, {{0, 0, {30, 20, 10, 255}}, {1, 0, {60, 50, 40, 0}}});
+    expect_pixels(open_icon, "32 bits, alpha unused", icon_file(ICON, {{2, 1, no_alpha}}), 2, 1, {{0, 0, {30, 20, 10, 255}}, {1, 0, {60, 50, 40, 0}}});
     // 32 bits with alpha of its own: the mask is ignored.
     const ByteVector alpha = dib(2, 1, 32, {}, {10, 20, 30, 77, 40, 50, 60, 200}, mask_second_clear);
-    expect_pixels("32 bits with alpha", icon_file(ICON, {{2, 1, alpha}}), 2, 1, {{0, 0, {30, 20, 10, 77}}, {1, 0, {60, 50, 40, 200}}});
+    expect_pixels(open_icon, "32 bits with alpha", icon_file(ICON, {{2, 1, alpha}}), 2, 1, {{0, 0, {30, 20, 10, 77}}, {1, 0, {60, 50, 40, 200}}});
 }
 
 TEST(IconDecoder, BrokenFilesGiveAnError) {
@@ -146,11 +126,7 @@ TEST(IconDecoder, BrokenFilesGiveAnError) {
     offset_outside[6 + 12 + 1] = 0x10;  // the entry's offset moves 4 KB on
     const ByteVector no_mask = dib(1, 1, 24, {}, {1, 2, 3, 0}, {});
     const ByteVector run_length = dib(2, 1, 8, ByteVector(1024, 0), {0x02, 0x00, 0x00, 0x01}, {}, 1);
-    const struct {
-        const char* what;
-        ByteVector bytes;
-        DecodeError expected;
-    } cases[] = {
+    const RefusedCase cases[] = {
         {"no images", no_images, DecodeError::unrecognised},
         {"type 3", wrong_type, DecodeError::unrecognised},
         {"directory header cut", ByteVector(good.begin(), good.begin() + 5), DecodeError::truncated},
@@ -160,22 +136,18 @@ TEST(IconDecoder, BrokenFilesGiveAnError) {
         {"24 bits without the mask", icon_file(ICON, {{1, 1, no_mask}}), DecodeError::truncated},
         {"run-length image", icon_file(ICON, {{2, 1, run_length}}), DecodeError::unsupported},
     };
-    for (const auto& c : cases) {
-        auto result = decode_still(open_icon, c.bytes);
-        ASSERT_FALSE(result) << c.what;
-        EXPECT_EQ(result.error(), c.expected) << c.what;
-    }
+    expect_refused(open_icon, cases);
     // A PNG entry cut after its header fails in the PNG decoder, whatever it calls it.
-    const ByteVector png = test::fixture_bytes("png_rgb.png");
+    const ByteVector png = fixture_bytes("png_rgb.png");
     EXPECT_FALSE(decode_still(open_icon, icon_file(ICON, {{1, 1, ByteVector(png.begin(), png.begin() + 40)}})));
 }
 
 TEST(IconDecoder, DamagedFilesFailCleanly) {
     for (const char* name : {"icon_multi.ico", "cursor.cur", "icon_png_largest.ico"}) {
         SCOPED_TRACE(name);
-        test::expect_damage_survived(open_icon, test::fixture_bytes(name), 1500);
+        expect_damage_survived(open_icon, fixture_bytes(name), 1500);
     }
 }
 
 }  // namespace
-}  // namespace vt
+}  // namespace vt::test

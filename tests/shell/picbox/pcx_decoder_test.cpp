@@ -2,14 +2,8 @@
 
 #include "tests/shell/picbox/decoder_test_support.h"
 
-namespace vt {
+namespace vt::test {
 namespace {
-
-using test::ByteVector;
-using test::ByteWriter;
-using test::decode_still;
-using test::pixel_at;
-using test::Rgba;
 
 constexpr Rgba WHITE{255, 255, 255, 255}, BLACK{0, 0, 0, 255};
 
@@ -58,7 +52,7 @@ void expect_image(const std::string& what, const ByteVector& bytes, int width, i
 }
 
 TEST(PcxDecoder, EightBitFixtureUsesThePaletteAtTheEnd) {
-    auto image = decode_still(open_pcx, test::fixture_bytes("pcx_8.pcx"));
+    auto image = decode_still(open_pcx, fixture_bytes("pcx_8.pcx"));
     ASSERT_TRUE(image);
     ASSERT_EQ(image.value().width, 33);
     ASSERT_EQ(image.value().height, 20);
@@ -71,7 +65,7 @@ TEST(PcxDecoder, EightBitFixtureUsesThePaletteAtTheEnd) {
 TEST(PcxDecoder, OneBitFixtureKeepsTheLastPixelsOfEachLine) {
     // 21 pixels in 4 bytes a line; the pad bits are all ones and must not
     // show. White where (x + y) % 3 == 0.
-    auto image = decode_still(open_pcx, test::fixture_bytes("pcx_1.pcx"));
+    auto image = decode_still(open_pcx, fixture_bytes("pcx_1.pcx"));
     ASSERT_TRUE(image);
     ASSERT_EQ(image.value().width, 21);
     ASSERT_EQ(image.value().height, 6);
@@ -118,11 +112,7 @@ TEST(PcxDecoder, BrokenFilesGiveTheirError) {
     window_backwards[8] = 0, window_backwards[4] = 1;  // x max 0 < x min 1
     ByteVector stored = good;
     stored[2] = 0;  // encoding 0
-    const struct {
-        const char* what;
-        ByteVector bytes;
-        DecodeError expected;
-    } cases[] = {
+    const RefusedCase cases[] = {
         {"header cut", ByteVector(good.begin(), good.begin() + 127), DecodeError::truncated},
         {"palette mark missing", no_mark, DecodeError::malformed},
         {"palette missing", pcx(5, 8, 1, 2, 2, 2, {1, 2, 3, 4}), DecodeError::malformed},
@@ -137,20 +127,16 @@ TEST(PcxDecoder, BrokenFilesGiveTheirError) {
         // 16384 x 3900 in a few bytes: refused before the picture is allocated.
         {"huge picture, tiny stream", pcx(3, 1, 1, 16384, 3900, 2048, {0xFF, 0x00}), DecodeError::truncated},
     };
-    for (const auto& c : cases) {
-        auto result = decode_still(open_pcx, c.bytes);
-        ASSERT_FALSE(result) << c.what;
-        EXPECT_EQ(result.error(), c.expected) << c.what;
-    }
+    expect_refused(open_pcx, cases);
 }
 
 TEST(PcxDecoder, DamagedFilesFailCleanly) {
     for (const char* name : {"pcx_8.pcx", "pcx_1.pcx"}) {
         SCOPED_TRACE(name);
-        test::expect_damage_survived(open_pcx, test::fixture_bytes(name));
+        expect_damage_survived(open_pcx, fixture_bytes(name));
     }
-    test::expect_damage_survived(open_pcx, pcx(5, 8, 3, 2, 1, 2, {10, 11, 20, 21, 30, 31}));
+    expect_damage_survived(open_pcx, pcx(5, 8, 3, 2, 1, 2, {10, 11, 20, 21, 30, 31}));
 }
 
 }  // namespace
-}  // namespace vt
+}  // namespace vt::test
