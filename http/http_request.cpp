@@ -97,7 +97,7 @@ Bytes http_request(const Text& request_url, const HttpRequestOptions& options) {
     std::int32_t flags = bit_or(static_cast<std::int32_t>(INTERNET_FLAG_RELOAD), INTERNET_FLAG_NEED_FILE);
     if (options.send_cookies) flags = bit_or(flags, INTERNET_FLAG_NO_COOKIES);
     if (options.no_redirect) flags = bit_or(flags, INTERNET_FLAG_NO_AUTO_REDIRECT);
-    flags = bit_or(flags, https ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS);
+    flags = bit_or(flags, static_cast<std::int32_t>(https ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS));
     const Text object = url_path(request_url);
     const InternetHandle request = platform_function<HttpOpenRequestAFunction>(PF_HTTP_OPEN_REQUEST)(
         connection, verb, object.c_str(), "HTTP/1.1", nullptr, nullptr, static_cast<std::uint32_t>(flags), 0);

@@ -48,8 +48,7 @@ Text host_by_counting(Text t, bool domain_only, std::int32_t suffix_dots) {
 
 Text url_host(const Text& url_text, bool domain_only, bool keep_port, std::optional<std::int32_t> suffix_dots) {
     const Text lowered = to_lower(url_text);
-    const Text t = suffix_dots ? host_by_counting(lowered, domain_only, *suffix_dots)
-                               : host_by_markers(lowered, domain_only);
+    Text t = suffix_dots ? host_by_counting(lowered, domain_only, *suffix_dots) : host_by_markers(lowered, domain_only);
     if (keep_port) return t;
     const std::int32_t colon = find_text(t, Text(":"), std::nullopt, false);
     return colon == -1 ? t : text_left(t, colon - 1);

@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
             response.set_content("not a picture of the list\n", "text/plain");
             return;
         }
-        response.set_content(picture->bytes, picture->content_type.c_str());
+        response.set_content(picture->bytes, picture->content_type);
     });
 
     int port = options->port;

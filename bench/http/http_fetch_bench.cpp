@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr std::size_t SMALL_BODY = 200 * 1000;
-constexpr std::size_t LARGE_BODY = 5 * 1000 * 1000;
+constexpr std::size_t SMALL_BODY = 200'000;
+constexpr std::size_t LARGE_BODY = 5'000'000;
 
 // Answers /body/<size> from one prepared buffer, so the server costs both
 // sides as little as it can.

@@ -99,7 +99,7 @@ void png_decode_floor(benchmark::State& state, const char* name) {
 
 // The shrink alone, from the 1/8 decode of the 2000 x 2000 photo.
 void shrink_250_to_189(benchmark::State& state) {
-    vt::RgbaImage source{250, 250, std::vector<std::uint8_t>(250 * 250 * 4)};
+    vt::RgbaImage source{250, 250, std::vector<std::uint8_t>(std::size_t{250} * 250 * 4)};
     for (std::size_t i = 0; i < source.pixels.size(); ++i) source.pixels[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
     for (auto _ : state) benchmark::DoNotOptimize(vt::area_resample(source, 189, 189));
 }

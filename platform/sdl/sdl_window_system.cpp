@@ -52,7 +52,7 @@ Uint32 post_task(Uint32, void* param) {
     event.type = timed->wake_event;
     event.user.code = WAKE_TASK;
     event.user.data1 = timed.get();
-    if (SDL_PushEvent(&event) == 1) timed.release();  // the event loop owns it now
+    if (SDL_PushEvent(&event) == 1) timed.release();  // NOLINT(bugprone-unused-return-value): the event loop owns it now
     return 0;  // once
 }
 
@@ -218,7 +218,7 @@ void SdlWindowSystem::run_later(int delay_ms, std::function<void()> task) {
     auto owned = std::make_unique<TimedTask>(TimedTask{wake_event_, std::move(task)});
     // The timer owns the task until its callback hands it to the event queue.
     const Uint32 delay = static_cast<Uint32>(std::max(delay_ms, 1));
-    if (SDL_AddTimer(delay, post_task, owned.get()) != 0) owned.release();
+    if (SDL_AddTimer(delay, post_task, owned.get()) != 0) owned.release();  // NOLINT(bugprone-unused-return-value): the timer owns it now
 }
 
 }  // namespace vt

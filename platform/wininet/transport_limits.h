@@ -18,10 +18,10 @@
 #endif
 // A body is cut here: a hostile server must not exhaust memory.
 #ifndef VT_TRANSPORT_MAX_BODY_BYTES
-#define VT_TRANSPORT_MAX_BODY_BYTES (64u * 1024u * 1024u)
+#define VT_TRANSPORT_MAX_BODY_BYTES (64ull * 1024 * 1024)
 #endif
 // Reads from the network come in pieces this large; callers then take
 // 1024 bytes at a time from memory.
 #ifndef VT_TRANSPORT_NETWORK_BUFFER_BYTES
-#define VT_TRANSPORT_NETWORK_BUFFER_BYTES (512 * 1024)
+#define VT_TRANSPORT_NETWORK_BUFFER_BYTES (512ull * 1024)
 #endif

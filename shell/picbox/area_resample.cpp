@@ -85,6 +85,7 @@ void shrink_row_taps(const Level* row, const Coverage& across, std::uint8_t* out
         const Level* in = row + span.first * 4;
         std::int32_t sum[4] = {half, half, half, half};
         for (std::size_t k = 0; k < taps; ++k)
+            // cppcheck-suppress constStatement ; a braced conversion, read as an unused array access
             for (std::size_t c = 0; c < 4; ++c) sum[c] += std::int32_t{in[k * 4 + c]} * w[k];
         for (std::size_t c = 0; c < 4; ++c) out[c] = static_cast<std::uint8_t>(sum[c] >> shift);
         out += 4;

@@ -16,7 +16,7 @@ namespace vt {
 namespace {
 
 // The largest ancillary chunk libpng may buffer; pixels stream past it.
-constexpr png_alloc_size_t MAX_PNG_CHUNK_BYTES = 8 * 1024 * 1024;
+constexpr png_alloc_size_t MAX_PNG_CHUNK_BYTES = png_alloc_size_t{8} * 1024 * 1024;
 // Deflate packs at most 258 bytes into one 2-bit match, 1032 to 1: a file
 // with fewer bytes left than its rows need at that rate is cut short for
 // sure, and is refused before its pixels are allocated.

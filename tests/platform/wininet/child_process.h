@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace vt {
 
 class ChildProcess {

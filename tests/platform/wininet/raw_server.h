@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -31,8 +33,13 @@ public:
         address.sin_port = htons(static_cast<std::uint16_t>(port));
         const int reuse = 1;
         ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 64);
+        // A port already taken must fail the test here, not leave it talking
+        // to whatever port the system picks instead.
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 64) != 0) {
+            const int error = errno;
+            ::close(listener_);
+            throw std::system_error(error, std::generic_category(), "loopback server on port " + std::to_string(port));
+        }
         socklen_t length = sizeof address;
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);

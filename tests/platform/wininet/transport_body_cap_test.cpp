@@ -29,7 +29,7 @@ public:
     HugeAnswer()
         : server_([this](const std::string&, int socket) {
               RawServer::send_all(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(OFFERED) + "\r\n\r\n");
-              const std::string piece(256 * 1024, 'z');
+              const std::string piece(std::size_t{256} * 1024, 'z');
               while (sent_ < OFFERED) {
                   const ssize_t done = ::send(socket, piece.data(), piece.size(), MSG_NOSIGNAL);
                   if (done <= 0) return;

@@ -14,7 +14,7 @@ namespace vt {
 namespace {
 
 RawServer::Answer answer_with(std::string bytes) {
-    return [bytes](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
+    return [bytes = std::move(bytes)](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
 }
 
 std::string head_of(const std::string& request) { return request.substr(0, request.find("\r\n\r\n") + 4); }
@@ -214,7 +214,7 @@ TEST(TransportSafety, UnsafeTargetsAndHeaderBlocksAreNeverSent) {
 
 TEST(TransportWire, VerbsAndBodiesGoOutAsGiven) {
     RawServer server(answer_with(RawServer::response("200 OK", "", "")));
-    const std::string big(2 * 1024 * 1024, 'b');  // large enough for libcurl to want an Expect of its own
+    const std::string big(std::size_t{2} * 1024 * 1024, 'b');  // large enough for libcurl to want an Expect of its own
     struct Case {
         ExchangeSettings settings;
         std::string expected_head_start;

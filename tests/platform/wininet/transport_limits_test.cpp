@@ -61,12 +61,12 @@ TEST(TransportLimits, ATricklingTransferEndsAtTheExchangeLimit) {
 
 TEST(TransportLimits, ABodyPastTheCapIsCut) {
     std::atomic<std::size_t> sent{0};
-    const std::size_t offered = 32 * VT_TEST_MAX_BODY_BYTES;  // far more than socket buffers hold
+    const std::size_t offered = std::size_t{32} * VT_TEST_MAX_BODY_BYTES;  // far more than socket buffers hold
     ExchangeResult result;
     {
         RawServer server([&](const std::string&, int socket) {
             RawServer::send_all(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(offered) + "\r\n\r\n");
-            const std::string piece(64 * 1024, 'c');
+            const std::string piece(std::size_t{64} * 1024, 'c');
             while (sent < offered) {
                 const ssize_t done = ::send(socket, piece.data(), piece.size(), MSG_NOSIGNAL);
                 if (done <= 0) return;

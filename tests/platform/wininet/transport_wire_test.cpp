@@ -12,7 +12,7 @@ namespace {
 std::string head_of(const std::string& request) { return request.substr(0, request.find("\r\n\r\n") + 4); }
 
 RawServer::Answer answer_with(std::string bytes) {
-    return [bytes](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
+    return [bytes = std::move(bytes)](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
 }
 
 TEST(TransportWire, UrlOnlyCallSendsTheDefaultRequest) {

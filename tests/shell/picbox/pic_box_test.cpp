@@ -155,7 +155,7 @@ TEST(PicBoxRendering, AnythingUndecodableLeavesAPlainSquareNeverThePreviousPictu
 class ManualHost final : public PicBoxHost {
 public:
     void request_repaint() override { ++repaints; }
-    void run_later_on_window_thread(int delay_ms, std::function<void()> tick) override { timers.push_back({delay_ms, std::move(tick)}); }
+    void run_later_on_window_thread(int delay_ms, std::function<void()> tick) override { timers.emplace_back(delay_ms, std::move(tick)); }
     // Runs the oldest timer; its delay.
     int run_next() {
         auto [delay, tick] = std::move(timers.front());

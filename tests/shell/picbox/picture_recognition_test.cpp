@@ -42,7 +42,7 @@ TEST(Recognition, EightRulesInOrderOnTheFirstEightBytes) {
         {std::string("\x0A\x03\x01\x01\0\0\0\0", 8), PictureFormat::pcx1},
         {std::string("\x0A\x05\x01\x01\0\0\0\0", 8), PictureFormat::none},  // 1 bit needs version 3
         {std::string("\x0A\x03\x01\x04\0\0\0\0", 8), PictureFormat::none},
-        {"RIFF\0\0\0\0WEBPVP8 ", PictureFormat::none},  // readable elsewhere, not here
+        {std::string("RIFF\0\0\0\0WEBPVP8 ", 16), PictureFormat::none},  // readable elsewhere, not here
         {std::string("II*\0\x08\0\0\0", 8), PictureFormat::none},
         {"<!DOCTYPE html>", PictureFormat::none},
         {"", PictureFormat::none},

@@ -29,20 +29,20 @@ public:
     std::string executable_folder() override { return folder; }
     std::optional<ScreenSize> primary_screen_size() override { return screen; }
     bool create_window(const WindowSettings& settings, WindowEvents& window_events) override {
-        calls.push_back("create");
+        calls.emplace_back("create");
         if (creation_fails) return false;
         created = settings;
         events = &window_events;
         return true;
     }
-    void show_window() override { calls.push_back("show"); }
-    void minimize_window() override { calls.push_back("minimize"); }
+    void show_window() override { calls.emplace_back("show"); }
+    void minimize_window() override { calls.emplace_back("minimize"); }
     void present(const RgbaImage& frame) override {
-        calls.push_back("present");
+        calls.emplace_back("present");
         last_frame = frame;
     }
     void run_event_loop() override {
-        calls.push_back("loop");
+        calls.emplace_back("loop");
         if (user) user();
     }
     void request_repaint() override { ++repaint_requests; }
@@ -53,7 +53,7 @@ public:
     void left_press(Point at, std::uint32_t time_ms = 0) {
         if (events->left_press_moves_window(at)) {
             events->window_move_started();
-            calls.push_back("move");
+            calls.emplace_back("move");
             return;
         }
         events->mouse_button(MouseButton::left, true, at, time_ms);
