@@ -189,10 +189,21 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 // Unread bytes beyond this pause the transfer until the reader catches up.
 constexpr std::size_t PENDING_LIMIT = VT_TRANSPORT_NETWORK_BUFFER_BYTES;
 
+// Room for the announced body (up to the limit) at once: growing the
+// buffer step by step costs a copy and fresh pages at every step, more than
+// the whole transfer of a picture on a fast line.
+void reserve_for_body(Request& request) {
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(request.transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK || length <= 0)
+        return;
+    request.pending.reserve(std::min(static_cast<std::size_t>(length), PENDING_LIMIT));
+}
+
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
     auto* request = static_cast<Request*>(user);
     const std::size_t bytes = size * count;
     request->last_traffic = std::chrono::steady_clock::now();
+    if (!request->body_started) reserve_for_body(*request);
     request->body_started = true;
     if (request->pending.size() - request->read_offset >= PENDING_LIMIT) {
         request->paused = true;
