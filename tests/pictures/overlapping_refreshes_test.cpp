@@ -27,8 +27,6 @@
 #include "pictures/refresh_picture.h"
 #include "service/picture_catalogue.h"
 
-extern char** environ;
-
 namespace vt {
 namespace {
 
@@ -45,7 +43,7 @@ constexpr int SERVICE_DELAY_MS = 200;
 // Every refresh asks the window for three repaints: when the old picture
 // goes, when the new one is in, and when the frame is shown.
 constexpr int REPAINTS_PER_REFRESH = 3;
-constexpr long MEMORY_SLACK_KB = 10 * 1024;
+constexpr long MEMORY_SLACK_KB = 10L * 1024;
 constexpr auto FINISH_TIME_LIMIT = 180s;
 constexpr int FIXED_MMAP_THRESHOLD = 128 * 1024;  // the allocator's own starting value
 
@@ -196,7 +194,7 @@ TEST(OverlappingRefreshes, EndWithOneServedPictureNoTornPaintAndNoGrowth) {
     // The window's thread: paints all along, and every paint must be the
     // plain square or a whole served picture, never one being replaced.
     std::atomic<int> paints{0}, torn_paints{0};
-    std::jthread painter([&](std::stop_token stop) {
+    std::jthread painter([&](const std::stop_token& stop) {
         while (!stop.stop_requested()) {
             const RgbaImage shown = frame.render();
             if (shown.pixels != plain_square.pixels && !is_one_of(shown, served)) torn_paints.fetch_add(1);
