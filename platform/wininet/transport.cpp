@@ -347,9 +347,11 @@ bool start(Request& request, std::string_view header_block, const void* body, st
 
 // A failed transfer that leaves no response to report: no answer of its own
 // came, or its redirect was refused or went on too long.
-bool leaves_no_response(CURLcode outcome) {
-    return outcome == CURLE_UNSUPPORTED_PROTOCOL || outcome == CURLE_TOO_MANY_REDIRECTS;
-}
+// A redirect the transport refuses to follow (https to plain http) leaves no
+// response. Past the redirect limit the last response, itself a redirect,
+// is kept, though without its body: libcurl drops the body of a response it
+// means to follow.
+bool leaves_no_response(CURLcode outcome) { return outcome == CURLE_UNSUPPORTED_PROTOCOL; }
 
 void finish(Request& request, CURLcode outcome) {
     request.finished = true;
