@@ -2,6 +2,10 @@
 // over libcurl. Opening handles only records settings; all network work,
 // and so every network failure, happens in HttpSendRequestA.
 #include <curl/curl.h>
+#include <linux/tcp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -64,6 +68,7 @@ struct Request {
 
     // Used by one call at a time; the handle table guards only its lifetime.
     std::mutex lock;
+    curl_socket_t socket = CURL_SOCKET_BAD;  // the transfer's open socket; outlives `transfer`
     std::unique_ptr<Transfer> transfer;
     bool finished = false;  // the transfer has ended, well or not
     CURLcode outcome = CURLE_OK;
@@ -78,6 +83,7 @@ struct Request {
     // line has been quiet for the stall limit.
     std::chrono::steady_clock::time_point last_traffic{};
     curl_off_t last_sent = 0;
+    std::uint64_t last_received = 0;  // by `socket`, see socket_bytes_received
 
     // Set when the handle is closed, so a send running on another thread
     // stops instead of holding the connection for minutes.
@@ -217,12 +223,38 @@ std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user)
     return taken == bytes ? bytes : 0;
 }
 
+// Bytes the transfer's socket has received so far, the head's included:
+// libcurl hands the head over a whole line at a time, so a head trickling in
+// byte by byte would otherwise look like a quiet line.
+std::uint64_t socket_bytes_received(curl_socket_t socket) {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (socket == CURL_SOCKET_BAD || getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) return 0;
+    return info.tcpi_bytes_received;
+}
+
+// The socket of the connection in use, followed through redirects.
+int on_socket_open(void* user, curl_socket_t socket, curlsocktype) {
+    auto* request = static_cast<Request*>(user);
+    request->socket = socket;
+    request->last_received = 0;
+    return CURL_SOCKOPT_OK;
+}
+
+int on_socket_close(void* user, curl_socket_t socket) {
+    auto* request = static_cast<Request*>(user);
+    if (request->socket == socket) request->socket = CURL_SOCKET_BAD;
+    return close(socket);
+}
+
 // Called at least once a second during the transfer; non-zero aborts it.
 int on_progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
     auto* request = static_cast<Request*>(user);
     const auto now = std::chrono::steady_clock::now();
-    if (sent != request->last_sent) {
+    const std::uint64_t received = socket_bytes_received(request->socket);
+    if (sent != request->last_sent || received > request->last_received) {
         request->last_sent = sent;
+        request->last_received = received;
         request->last_traffic = now;
     }
     const bool stalled = now - request->last_traffic >= std::chrono::seconds(VT_TRANSPORT_STALL_TIMEOUT_S);
@@ -339,6 +371,10 @@ bool start(Request& request, std::string_view header_block, const void* body, st
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &request);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, on_socket_open);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &request);
+    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, on_socket_close);
+    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &request);
     if (curl_multi_add_handle(transfer->multi, curl) != CURLM_OK) return false;
     request.last_traffic = std::chrono::steady_clock::now();
     request.transfer = std::move(transfer);
