@@ -1,6 +1,9 @@
 #include "http/http_request.h"
 
+#include <algorithm>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "core/text_operations.h"
 #include "http/cookie_merge.h"
@@ -15,6 +18,35 @@ namespace {
 
 constexpr const char* VERBS[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 constexpr const char* CRLF = "\r\n";
+
+// Collects a body that comes in small pieces of unknown number, in blocks,
+// and joins them once at the end: the body is then copied once into memory
+// of its final size, rather than into larger and larger buffers whose fresh
+// pages cost more than a fast transfer itself.
+class PieceCollector {
+public:
+    void append(std::span<const std::uint8_t> piece) {
+        if (piece.empty()) return;
+        if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < piece.size()) {
+            blocks_.emplace_back().reserve(std::max(BLOCK_BYTES, piece.size()));
+        }
+        blocks_.back().insert(blocks_.back().end(), piece.begin(), piece.end());
+        total_ += piece.size();
+    }
+
+    Bytes join() const {
+        std::vector<std::uint8_t> whole;
+        whole.reserve(total_);
+        for (const auto& block : blocks_) whole.insert(whole.end(), block.begin(), block.end());
+        return Bytes(std::move(whole));
+    }
+
+private:
+    // Small enough to come from the allocator's reused memory.
+    static constexpr std::size_t BLOCK_BYTES = std::size_t{64} * 1024;
+    std::vector<std::vector<std::uint8_t>> blocks_;
+    std::size_t total_ = 0;
+};
 
 Text user_agent_from(const Text& extra_headers) {
     if (find_text(extra_headers, Text("User-Agent:"), std::nullopt, true) == -1) return Text(DEFAULT_USER_AGENT);
@@ -120,17 +152,18 @@ Bytes http_request(const Text& request_url, const HttpRequestOptions& options) {
             static_cast<std::uint32_t>(bytes_length(body_bytes)));
     }
 
-    // One buffer serves every read; each piece is appended in place.
+    // One buffer serves every read; the pieces are joined once at the end.
     auto* read = platform_function<InternetReadFileFunction>(PF_INTERNET_READ_FILE);
     Bytes buffer = blank_bytes(READ_PIECE_BYTES);
-    Bytes body;
+    PieceCollector pieces;
     std::uint32_t count = 0;
     do {
         count = 0;
         read(request, buffer.data(), READ_PIECE_BYTES, &count);
         if (count > static_cast<std::uint32_t>(READ_PIECE_BYTES)) count = 0;  // a transport that overran: stop
-        body.append(buffer.span().first(count));
+        pieces.append(buffer.span().first(count));
     } while (count > 0);
+    Bytes body = pieces.join();
 
     std::string header_buffer(static_cast<std::size_t>(RESPONSE_HEADER_BYTES), ' ');
     std::uint32_t header_buffer_length = RESPONSE_HEADER_BYTES;
