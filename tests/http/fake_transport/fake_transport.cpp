@@ -93,7 +93,7 @@ VT_EXPORT std::int32_t InternetReadFile(InternetHandle, void* buffer, std::uint3
 }
 
 VT_EXPORT std::int32_t HttpQueryInfoA(InternetHandle, std::uint32_t level, void* buffer, std::uint32_t* length,
-                                      std::uint32_t* index) {
+                                      std::uint32_t* index) {  // NOLINT(readability-non-const-parameter): the binding's signature
     const std::lock_guard guard(lock);
     record("query " + std::to_string(level) + " " + std::to_string(*length) + " " + (index ? "index" : "none"));
     if (!settings.answer_headers || settings.header_block.size() + 1 > *length) return 0;
