@@ -25,7 +25,7 @@ const std::string NO_HEADERS(RESPONSE_HEADER_BYTES, ' ');
 
 // A few network buffers and the capped body, twice over at most: an exchange
 // that grew with what the server offers would pass this within a second.
-constexpr std::int64_t MEMORY_BOUND_KIB = 32 * 1024;
+constexpr std::int64_t MEMORY_BOUND_KIB = std::int64_t{32} * 1024;
 
 struct Outcome {
     std::string body;
@@ -72,7 +72,7 @@ void wait_for_client_to_leave(int socket) {
 // Makes an answer that writes `at_once` at once, then each of `pieces`
 // after `interval_ms`, while the client stays.
 RawServer::Answer trickle(std::string at_once, std::vector<std::string> pieces, int interval_ms) {
-    return [=](const std::string&, int socket) {
+    return [at_once = std::move(at_once), pieces = std::move(pieces), interval_ms](const std::string&, int socket) {
         RawServer::send_all(socket, at_once);
         for (const std::string& piece : pieces) {
             if (client_left_within(socket, interval_ms)) return;
@@ -89,7 +89,7 @@ std::vector<std::string> one_byte_each(const std::string& bytes) {
 }
 
 RawServer::Answer answer_with(std::string bytes) {
-    return [bytes](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
+    return [bytes = std::move(bytes)](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
 }
 
 void expect_no_response(const Outcome& got, const std::string& what) {
@@ -137,9 +137,9 @@ TEST(HostileServer, SilentAndTricklingServersAreCutOffByTheTimeLimits) {
 }
 
 TEST(HostileServer, AnEndlessBodyIsCutAtTheCap) {
-    const std::string piece(64 * 1024, 'e');
+    const std::string piece(std::size_t{64} * 1024, 'e');
     auto endless = [](std::string head, std::string repeated) {
-        return [=](const std::string&, int socket) {
+        return [head = std::move(head), repeated = std::move(repeated)](const std::string&, int socket) {
             RawServer::send_all(socket, head);
             while (::send(socket, repeated.data(), repeated.size(), MSG_NOSIGNAL) > 0) {
             }
@@ -171,7 +171,7 @@ std::string response_with_head_of(std::size_t bytes) {
 }
 
 TEST(HostileServer, AHeadTooLargeForItsBufferGivesNoHeadersAndNoCookies) {
-    for (const std::size_t size : {std::size_t{6000}, std::size_t{256 * 1024}}) {
+    for (const std::size_t size : {std::size_t{6000}, std::size_t{256} * 1024}) {
         RawServer server(answer_with(response_with_head_of(size)));
         const Outcome got = fetch(server.url());
         EXPECT_EQ(got.headers, NO_HEADERS) << size;
@@ -183,7 +183,7 @@ TEST(HostileServer, AHeadTooLargeForItsBufferGivesNoHeadersAndNoCookies) {
 TEST(HostileServer, AHeadOfAMebibyteIsDroppedAsABrokenResponse) {
     // libcurl reads no more than 300 KiB of one response's head, so the
     // body after a larger one is never reached: the call fails as a whole.
-    RawServer server(answer_with(response_with_head_of(1024 * 1024)));
+    RawServer server(answer_with(response_with_head_of(std::size_t{1024} * 1024)));
     expect_no_response(fetch(server.url()), "1 MiB head");
 }
 
