@@ -11,6 +11,7 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -115,6 +116,18 @@ int main(int argc, char** argv) {
     server.new_task_queue = [] { return new httplib::ThreadPool(WORKER_THREADS); };
     server.set_payload_max_length(MAX_REQUEST_BODY);
     server.set_read_timeout(READ_TIMEOUT_SECONDS);
+    // The library's own socket options share the port with any process that
+    // asks (SO_REUSEPORT), so a second service would start quietly beside the
+    // first; only a quick restart after the last one ended is allowed here.
+    // It also listens with a backlog of 5, and a burst of presses would see
+    // connection attempts dropped and retried seconds later: the listening
+    // socket is noted and its backlog raised once bound.
+    int listening_socket = -1;
+    server.set_socket_options([&listening_socket](int socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening_socket = socket;
+    });
 
     std::mutex log_lock;
     server.set_logger([&log_lock](const httplib::Request& request, const httplib::Response& response) {
@@ -146,6 +159,7 @@ int main(int argc, char** argv) {
                   << " (the port is taken or the address is not this machine's)\n";
         return 1;
     }
+    if (listening_socket >= 0) ::listen(listening_socket, SOMAXCONN);
     std::printf("picture-service: listening on http://%s:%d with %zu pictures from %s\n", options->host.c_str(), port,
                 sample_count, options->pictures.c_str());
     std::fflush(stdout);

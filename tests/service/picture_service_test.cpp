@@ -18,10 +18,11 @@
 namespace vt {
 namespace {
 
-// The service on a free loopback port, stopped with SIGTERM at the end.
+// The service on a free loopback port (or the one given), stopped with
+// SIGTERM at the end.
 class RunningService {
 public:
-    RunningService() {
+    explicit RunningService(const std::string& listen = "127.0.0.1:0") {
         int output[2];
         EXPECT_EQ(::pipe(output), 0);
         const std::string exe = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "picture-service").string();
@@ -29,7 +30,7 @@ public:
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(output[1], STDOUT_FILENO);
-            ::execl(exe.c_str(), exe.c_str(), "--listen", "127.0.0.1:0", "--pictures", samples.c_str(), nullptr);
+            ::execl(exe.c_str(), exe.c_str(), "--listen", listen.c_str(), "--pictures", samples.c_str(), nullptr);
             ::_exit(127);
         }
         ::close(output[1]);
@@ -74,6 +75,34 @@ TEST(PictureService, AnswersEveryListedAddressWithAPictureAndNothingElse) {
     EXPECT_EQ(recognise_picture(refused.span()), PictureFormat::none);
 }
 
+// A second service on a port that one already holds must not share it
+// quietly: it ends at once with status 1 (and says why on stderr). The
+// first one is on a port named in advance, as the program's service is.
+TEST(PictureService, ASecondServiceOnATakenPortEndsWithAnError) {
+    constexpr int TAKEN_PORT = 18039;
+    const std::string listen = "127.0.0.1:" + std::to_string(TAKEN_PORT);
+    const RunningService first(listen);
+    ASSERT_EQ(first.port(), TAKEN_PORT);
+    const std::string exe = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "picture-service").string();
+    const std::string samples = std::string(std::getenv("VT_SOURCE_DIR")) + "/resources/samples";
+    const pid_t second = ::fork();
+    if (second == 0) {
+        ::execl(exe.c_str(), exe.c_str(), "--listen", listen.c_str(), "--pictures", samples.c_str(), nullptr);
+        ::_exit(127);
+    }
+    int status = 0;
+    pid_t ended = 0;
+    for (int wait = 0; wait < 100 && ended == 0; ++wait) {
+        ended = ::waitpid(second, &status, WNOHANG);
+        if (ended == 0) ::usleep(50 * 1000);
+    }
+    if (ended == 0) {
+        ::kill(second, SIGKILL);
+        ::waitpid(second, &status, 0);
+        FAIL() << "the second service is still running on the taken port";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+}
 
 }  // namespace
 }  // namespace vt
