@@ -4,7 +4,7 @@
 #
 #   bash tools/analyse.sh [-j N] [--tidy-only | --cppcheck-only] [PATTERN...]
 #
-# PATTERNs are extended regular expressions matched against paths relative to
+# PATTERNs are regular expressions (Python's) searched in paths relative to
 # the repository root; with any given, only the matching sources are analysed
 # (e.g. `bash tools/analyse.sh '^shell/picbox/'`). Headers are analysed
 # through the sources that include them. The compile database comes from a
