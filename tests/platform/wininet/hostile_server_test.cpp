@@ -88,10 +88,6 @@ std::vector<std::string> one_byte_each(const std::string& bytes) {
     return pieces;
 }
 
-RawServer::Answer answer_with(std::string bytes) {
-    return [bytes = std::move(bytes)](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
-}
-
 void expect_no_response(const Outcome& got, const std::string& what) {
     EXPECT_EQ(got.body, "") << what;
     EXPECT_EQ(got.headers, NO_HEADERS) << what;

@@ -117,4 +117,9 @@ private:
     std::thread thread_;
 };
 
+// A server that answers every request with the same bytes.
+inline RawServer::Answer answer_with(std::string bytes) {
+    return [bytes = std::move(bytes)](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
+}
+
 }  // namespace vt

@@ -13,10 +13,6 @@
 namespace vt {
 namespace {
 
-RawServer::Answer answer_with(std::string bytes) {
-    return [bytes = std::move(bytes)](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
-}
-
 std::string head_of(const std::string& request) { return request.substr(0, request.find("\r\n\r\n") + 4); }
 
 std::uint16_t port_of(const RawServer& server) { return static_cast<std::uint16_t>(server.port()); }

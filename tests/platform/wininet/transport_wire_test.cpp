@@ -11,10 +11,6 @@ namespace {
 
 std::string head_of(const std::string& request) { return request.substr(0, request.find("\r\n\r\n") + 4); }
 
-RawServer::Answer answer_with(std::string bytes) {
-    return [bytes = std::move(bytes)](const std::string&, int socket) { RawServer::send_all(socket, bytes); };
-}
-
 TEST(TransportWire, UrlOnlyCallSendsTheDefaultRequest) {
     RawServer server(answer_with(RawServer::response(
         "200 OK", "Set-Cookie: lang=zh; path=/; HttpOnly\r\nset-cookie: y=2\r\nSet-Cookie: x=1\r\n", "picture")));
